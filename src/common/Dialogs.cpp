@@ -1,0 +1,89 @@
+#include "Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace
+{
+
+QMessageBox::Icon toQt( Dialogs::Icon icon )
+{
+    switch ( icon )
+    {
+        case Dialogs::Icon::Exclamation:
+            return QMessageBox::Warning;
+        case Dialogs::Icon::Critical:
+            return QMessageBox::Critical;
+        case Dialogs::Icon::Information:
+            return QMessageBox::Information;
+        case Dialogs::Icon::Question:
+            return QMessageBox::Question;
+        case Dialogs::Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// "Description (*.ext)|*.ext|..." pairs to Qt's ";;"-separated filter list.
+QString toQtFilter( const QString &filter )
+{
+    const QStringList parts = filter.split( '|' );
+    QStringList out;
+    for ( int i = 0; i + 1 < parts.size(); i += 2 )
+        out << parts.at( i );
+    return out.join( QStringLiteral( ";;" ) );
+}
+
+class InteractiveDialogs : public Dialogs
+{
+  public:
+    void message( QWidget *parent, const QString &text, const QString &title, Icon icon ) override
+    {
+        QMessageBox box( toQt( icon ), title, text, QMessageBox::Ok, parent );
+        box.exec();
+    }
+
+    bool question( QWidget *parent, const QString &text, const QString &title, Icon icon ) override
+    {
+        QMessageBox box( toQt( icon ), title, text, QMessageBox::Yes | QMessageBox::No, parent );
+        return box.exec() == QMessageBox::Yes;
+    }
+
+    QString openFile( QWidget *parent, const FileRequest &request ) override
+    {
+        QFileDialog dlg( parent, request.title, request.initialDir, toQtFilter( request.filter ) );
+        dlg.setAcceptMode( QFileDialog::AcceptOpen );
+        dlg.setFileMode( QFileDialog::ExistingFile );
+        dlg.setDefaultSuffix( QString( request.defaultExt ).remove( 0, request.defaultExt.startsWith( '.' ) ? 1 : 0 ) );
+        if ( dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty() )
+            return {};
+        return dlg.selectedFiles().constFirst();
+    }
+
+    QString saveFile( QWidget *parent, const FileRequest &request ) override
+    {
+        QFileDialog dlg( parent, request.title, request.initialDir, toQtFilter( request.filter ) );
+        dlg.setAcceptMode( QFileDialog::AcceptSave );
+        dlg.setDefaultSuffix( QString( request.defaultExt ).remove( 0, request.defaultExt.startsWith( '.' ) ? 1 : 0 ) );
+        // The program asks its own overwrite question where it needs one.
+        dlg.setOption( QFileDialog::DontConfirmOverwrite, true );
+        if ( dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty() )
+            return {};
+        return dlg.selectedFiles().constFirst();
+    }
+};
+
+InteractiveDialogs gInteractive;
+Dialogs *gCurrent = nullptr;
+
+} // namespace
+
+Dialogs &Dialogs::instance()
+{
+    return gCurrent ? *gCurrent : static_cast<Dialogs &>( gInteractive );
+}
+
+void Dialogs::install( Dialogs *d )
+{
+    gCurrent = d;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+/**
+ * The one seam through which the program shows message boxes, Yes/No
+ * questions and file dialogs. The program installs the interactive
+ * implementation; tests install their own and answer without blocking.
+ */
+class Dialogs
+{
+  public:
+    enum class Icon { None, Exclamation, Critical, Information, Question };
+
+    struct FileRequest
+    {
+        QString title;
+        QString filter;       //!< "Description (*.ext)|*.ext" form, as the program writes it
+        QString defaultExt;   //!< ".shp"
+        QString initialDir;
+    };
+
+    virtual ~Dialogs() = default;
+
+    //! Modal box with only an OK button, titled \a title.
+    virtual void message( QWidget *parent, const QString &text, const QString &title, Icon icon ) = 0;
+    //! Modal Yes/No question; true for Yes.
+    virtual bool question( QWidget *parent, const QString &text, const QString &title, Icon icon ) = 0;
+    //! Full path of the chosen existing file, or empty when cancelled.
+    virtual QString openFile( QWidget *parent, const FileRequest &request ) = 0;
+    //! Full path to save to, or empty when cancelled.
+    virtual QString saveFile( QWidget *parent, const FileRequest &request ) = 0;
+
+    //! The installed implementation (a QMessageBox/QFileDialog one by default).
+    static Dialogs &instance();
+    //! Installs \a d (not owned); nullptr restores the interactive one.
+    static void install( Dialogs *d );
+};
+
+//! Title of message boxes that get no caption of their own.
+inline const QString kAppTitle = QStringLiteral( "QUELM3" );

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "CoordinateSystem.h"
+#include "Geometry.h"
+#include "Rect.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace gis
+{
+
+class TableDesc;
+
+//! Type codes of attribute fields as the component reports them.
+enum FieldTypeCode
+{
+    FieldInteger = 3,
+    FieldDouble = 5, //!< also the numeric type of new datasets
+    FieldDate = 8,
+    FieldString = 10,
+    FieldShape = 23, //!< the "Shape" field of polygon records
+};
+
+//! Kind of the shapes of a dataset (component codes).
+enum ShapeKind
+{
+    ShapeNone = 0,
+    ShapePoint = 21,
+    ShapeLine = 22,
+    ShapePolygon = 23,
+};
+
+/**
+ * The whole content of one shapefile, read once through OGR: shapes as GEOS
+ * geometries, attributes in file order, an STRtree spatial index, the extent
+ * and the coordinate system. Immutable after loading and shared between the
+ * layers that show it (the main map and the print window's copies).
+ *
+ * Datasets created for writing (DataConnection::addGeoDataset) start empty;
+ * records are appended with addRecord() and written with stopEditing().
+ */
+class Dataset
+{
+  public:
+    ~Dataset();
+
+    //! Reads \a path through OGR. Throws GisError when OGR cannot open it.
+    static std::shared_ptr<Dataset> open( const QString &path );
+
+    QString path() const { return mPath; }
+    QString fileName() const;
+    ShapeKind shapeKind() const { return mShapeKind; }
+    qint64 recordCount() const { return static_cast<qint64>( mShapes.size() ); }
+    Rect extent() const { return mExtent; }
+    const std::optional<CoordinateSystem> &coordinateSystem() const { return mCrs; }
+
+    const QStringList &fieldNames() const { return mFieldNames; }
+    int fieldIndex( const QString &name ) const; //!< case-insensitive, -1 if none
+    int fieldType( int field ) const { return mFieldTypes.at( field ); }
+    //! Attribute value; null QVariant for a null field. Numbers are double or qlonglong.
+    const QVariant &value( qint64 record, int field ) const;
+    const Geometry &shape( qint64 record ) const { return mShapes.at( record ); }
+
+    /**
+     * Records satisfying an OGR SQL WHERE clause, in file order. An empty
+     * clause selects every record. Evaluated on the in-memory attribute copy,
+     * never by re-reading the file; independent of the C locale.
+     * Throws GisError for an invalid clause or an unknown field.
+     */
+    std::vector<qint64> search( const QString &where ) const;
+
+    /**
+     * Records near \a p: polygons containing the point when \a distance is 0
+     * (boundary included), otherwise shapes within \a distance map units.
+     * Uses the spatial index. File order.
+     */
+    std::vector<qint64> searchByDistance( const Point &p, double distance ) const;
+
+    //! Records whose envelope meets \a r (spatial index), file order not guaranteed.
+    std::vector<qint64> recordsInRect( const Rect &r ) const;
+
+    // --- writing (new datasets only) ---
+    //! Appends a record with \a shape and numeric field values; returns its index.
+    qint64 addRecord( Geometry shape, const std::vector<QVariant> &values );
+    //! Writes the new dataset as a shapefile (with .prj when the CRS has WKT). Throws GisError.
+    void stopEditing();
+
+    // for DataConnection
+    static std::shared_ptr<Dataset> createNew( const QString &path, const TableDesc &desc,
+                                               const std::optional<CoordinateSystem> &crs );
+
+  private:
+    Dataset() = default;
+    struct Private;
+    std::unique_ptr<Private> d;
+
+    QString mPath;
+    ShapeKind mShapeKind = ShapeNone;
+    Rect mExtent;
+    std::optional<CoordinateSystem> mCrs;
+    QStringList mFieldNames;
+    std::vector<int> mFieldTypes;
+    std::vector<Geometry> mShapes;
+    bool mWritable = false;
+};
+
+/**
+ * A data connection on one directory. connect() fails (false, errorNumber()
+ * non-zero) for a directory that is missing or unreadable. datasets() opens
+ * a file of the directory by its name; a file OGR cannot open gives nullptr.
+ */
+class DataConnection
+{
+  public:
+    void setDatabase( const QString &directory ) { mDirectory = directory; }
+    QString database() const { return mDirectory; }
+    bool connect();
+    bool connected() const { return mConnected; }
+    int connectError() const { return mError; }
+
+    //! The dataset of \a fileName (extension included), or nullptr.
+    std::shared_ptr<Dataset> findGeoDataset( const QString &fileName ) const;
+
+    /**
+     * A new, empty polygon dataset named \a name (".shp" appended when
+     * missing) in the connection's directory, with the fields of \a desc
+     * and the coordinate system \a crs. Nothing is written before
+     * Dataset::stopEditing(). Returns nullptr when it cannot be created.
+     */
+    std::shared_ptr<Dataset> addGeoDataset( const QString &name, const TableDesc &desc,
+                                            const std::optional<CoordinateSystem> &crs ) const;
+
+  private:
+    QString mDirectory;
+    bool mConnected = false;
+    int mError = 0;
+};
+
+} // namespace gis

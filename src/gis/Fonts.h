@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+namespace gis
+{
+
+/**
+ * Installed family that stands in for a Windows font name: "MS Sans Serif",
+ * "Arial", "Arial Narrow" and "Tahoma" become "Liberation Sans", "Times New
+ * Roman" "Liberation Serif", "Courier New" "Liberation Mono" (compared
+ * without regard to case). Any other name is returned unchanged.
+ */
+QString mapFontFamily( const QString &family );
+
+//! \a font with its family replaced by mapFontFamily().
+QFont mappedFont( const QFont &font );
+
+} // namespace gis

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Geometry.h"
+#include "Rect.h"
+
+#include <optional>
+#include <vector>
+
+namespace gis
+{
+
+/**
+ * Geometry operations through GEOS. Results are reduced to their polygonal
+ * part: where GEOS answers with a line, a point, a collection without area or
+ * an empty geometry, the operation returns a null Geometry ("Nothing").
+ * The optional extent clips the result to that rectangle.
+ * A null input gives a null result. GEOS failures throw GisError.
+ */
+namespace ops
+{
+Geometry buffer( const Geometry &g, double distance, const std::optional<Rect> &extent = std::nullopt );
+Geometry unionOf( const Geometry &a, const Geometry &b, const std::optional<Rect> &extent = std::nullopt );
+Geometry intersect( const Geometry &a, const Geometry &b, const std::optional<Rect> &extent = std::nullopt );
+Geometry difference( const Geometry &a, const Geometry &b, const std::optional<Rect> &extent = std::nullopt );
+//! Union of many geometries at once (cascaded); polygonal part only.
+Geometry unionAll( const std::vector<const GEOSGeometry *> &parts );
+//! Polygonal part of \a g (Polygon/MultiPolygon), or null.
+Geometry polygonalPart( Geometry g );
+//! Polygon of a rectangle.
+Geometry fromRect( const Rect &r );
+double area( const Geometry &g );
+} // namespace ops
+
+} // namespace gis

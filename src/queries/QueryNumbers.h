@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+/**
+ * Number texts of the query module. Every conversion here is independent of
+ * the user's locale: numbers are read and written with a decimal point, so a
+ * selection expression means the same on every machine.
+ */
+namespace querynumbers
+{
+//! The number a text stands for (blanks at both ends ignored), or nothing when it is not a finite number.
+std::optional<double> toNumber( const QString &text );
+
+/**
+ * Shortest plain decimal text of \a value with at most \a significantDigits
+ * significant digits and never an exponent: 500, 2.5, 199.5.
+ * Pass 15 for a double and 7 for a single-precision value.
+ */
+QString numberText( double value, int significantDigits = 15 );
+
+//! Text of a single-precision value as the user typed it: 3.3f gives "3.3", not 3.29999995231628.
+inline QString singleText( float value ) { return numberText( static_cast<double>( value ), 7 ); }
+
+//! \a value with exactly \a decimals decimals and a comma between groups of thousands: 12,345.60.
+QString fixedText( double value, int decimals );
+
+//! Share \a part of \a whole in tenths of a percent, rounded half away from zero (3 of 8: 375). A zero whole gives 0.
+qint64 percentTenths( qint64 part, qint64 whole );
+//! Share \a part of \a whole in percent with one decimal and a trailing "%": 37.5%. A zero whole gives 0.0%.
+QString percentText( qint64 part, qint64 whole );
+} // namespace querynumbers

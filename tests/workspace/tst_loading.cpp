@@ -1,0 +1,455 @@
+#include "TestSupport.h"
+
+#include "common/Constants.h"
+#include "gis/MapWidget.h"
+#include "legend/LegendControl.h"
+#include "workspace/md_functions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+using testsupport::FieldSpec;
+
+namespace
+{
+const QString kLimitMessage = QStringLiteral(
+    "Sorry, this program was not meant to handle more than 27 layers.  Please reduce the number of shape (.shp) files in the data directory." );
+
+QStringList standardNames()
+{
+    return QStringList( Constants::kStandardFileNames.begin(), Constants::kStandardFileNames.end() );
+}
+
+//! A shapefile of \a records small squares with the fields the standard layers are styled by.
+void writeLayer( const QString &dir, const QString &name, int records = 1 )
+{
+    QStringList wkts;
+    std::vector<std::vector<QVariant>> rows;
+    for ( int i = 0; i < records; ++i )
+    {
+        const int x = 500000 + 100 * i;
+        wkts << QStringLiteral( "POLYGON((%1 0,%2 0,%2 50,%1 50,%1 0))" ).arg( x ).arg( x + 50 );
+        rows.push_back( { QStringLiteral( "FOREST" ), 350.0, QStringLiteral( "Area %1" ).arg( i ) } );
+    }
+    testsupport::writeShapefile( dir, name, wkts,
+                                 { { QStringLiteral( "LAND_USE" ), FieldSpec::String, 40 },
+                                   { QStringLiteral( "WINDPWRD" ), FieldSpec::Real },
+                                   { QStringLiteral( "NAME" ), FieldSpec::String, 40 } },
+                                 rows, testsupport::kUtm );
+
+    // OGR writes lower-case extensions; give the file set the extension's case of the name
+    const QString suffix = QFileInfo( name ).suffix();
+    if ( suffix != suffix.toLower() )
+    {
+        const QString base = QFileInfo( name ).completeBaseName();
+        QDir d( dir );
+        for ( const QString &file : d.entryList( { base + QStringLiteral( ".*" ) }, QDir::Files | QDir::CaseSensitive ) )
+        {
+            const QString ext = QFileInfo( file ).suffix();
+            if ( ext == ext.toLower() )
+                d.rename( file, base + QLatin1Char( '.' ) + ext.toUpper() );
+        }
+    }
+}
+
+QStringList tags( const gis::MapWidget &map )
+{
+    QStringList t;
+    for ( int i = 0; i < map.layerCount(); ++i )
+        t << map.layer( i )->tag;
+    return t;
+}
+
+QStringList visibleTags( const gis::MapWidget &map )
+{
+    QStringList t;
+    for ( int i = 0; i < map.layerCount(); ++i )
+    {
+        if ( map.layer( i )->visible )
+            t << map.layer( i )->tag;
+    }
+    t.sort();
+    return t;
+}
+
+QString withSlash( const QString &dir )
+{
+    return QDir::toNativeSeparators( dir ) + QDir::separator();
+}
+} // namespace
+
+class TestLoading : public QObject
+{
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<testsupport::RecordingDialogs> mDialogs;
+    std::unique_ptr<gis::MapWidget> mMap;
+    std::unique_ptr<LegendControl> mLegend;
+    QTemporaryDir mRoot;
+    QString mAll28;
+
+    void load( const QString &dir, const QString &file )
+    {
+        md_functions::LoadProject( file, QDir( dir ).filePath( file ), *mMap, *mLegend );
+    }
+
+    //! Checks that the index holds every layer under its tag, at its position.
+    void verifyIndex()
+    {
+        QCOMPARE( md_functions::cLayerIndex.count(), mMap->layerCount() );
+        for ( int i = 0; i < mMap->layerCount(); ++i )
+        {
+            QCOMPARE( md_functions::cLayerIndex.item( mMap->layer( i )->tag ), i );
+            QCOMPARE( md_functions::cLayerIndex.item( mMap->layer( i )->tag.toUpper() ), i );
+        }
+        QCOMPARE( mLegend->rowCount(), mMap->layerCount() );
+    }
+
+  private slots:
+    void initTestCase()
+    {
+        QVERIFY( mRoot.isValid() );
+        Constants::sStandardFiles = Constants::kStandardFileNames;
+        mAll28 = mRoot.filePath( QStringLiteral( "all28" ) );
+        for ( const QString &name : standardNames() )
+            writeLayer( mAll28, name );
+    }
+
+    void init()
+    {
+        mDialogs = std::make_unique<testsupport::RecordingDialogs>();
+        mMap = std::make_unique<gis::MapWidget>();
+        mMap->resize( 400, 300 );
+        mLegend = std::make_unique<LegendControl>();
+        mLegend->setMapSource( mMap.get() );
+        mLegend->loadLegend( true );
+    }
+
+    void cleanup()
+    {
+        mLegend.reset();
+        mMap.reset();
+        mDialogs.reset();
+    }
+
+    void standardFile_data()
+    {
+        QTest::addColumn<QString>( "name" );
+        QTest::addColumn<bool>( "standard" );
+        QTest::newRow( "first" ) << "01_elevation.shp" << true;
+        QTest::newRow( "last" ) << "59_cities.shp" << true;
+        QTest::newRow( "upper case" ) << "20_WIND.SHP" << true;
+        QTest::newRow( "mixed case" ) << "43_Roads.Shp" << true;
+        QTest::newRow( "no extension" ) << "43_roads" << false;
+        QTest::newRow( "part of a name" ) << "3_roads.shp" << false;
+        QTest::newRow( "blank" ) << " 43_roads.shp" << false;
+        QTest::newRow( "other file" ) << "readme.shp" << false;
+        QTest::newRow( "empty" ) << "" << false;
+    }
+
+    void standardFile()
+    {
+        QFETCH( QString, name );
+        QFETCH( bool, standard );
+        QCOMPARE( md_functions::StandardFile( name ), standard );
+    }
+
+    void subsetLoadsInNameOrder()
+    {
+        const QString dir = mRoot.filePath( QStringLiteral( "subset" ) );
+        writeLayer( dir, QStringLiteral( "43_roads.shp" ) );
+        writeLayer( dir, QStringLiteral( "12_solar_tilt.shp" ) );
+        writeLayer( dir, QStringLiteral( "readme.shp" ) );
+        writeLayer( dir, QStringLiteral( "01_elevation.shp" ) );
+        QFile::copy( QDir( dir ).filePath( QStringLiteral( "43_roads.dbf" ) ), QDir( dir ).filePath( QStringLiteral( "notes.txt" ) ) );
+
+        load( dir, QStringLiteral( "12_solar_tilt.shp" ) );
+
+        QVERIFY( mDialogs->shown.empty() );
+        QCOMPARE( md_functions::sDataPath, withSlash( dir ) );
+        QVERIFY( Constants::oDataConnection );
+        // the last file loaded is the topmost layer
+        QCOMPARE( tags( *mMap ), QStringList( { QStringLiteral( "43_roads.shp" ), QStringLiteral( "12_solar_tilt.shp" ),
+                                                QStringLiteral( "01_elevation.shp" ) } ) );
+        QCOMPARE( mMap->layer( 0 )->name, QStringLiteral( "Roads" ) );
+        QCOMPARE( mMap->layer( 1 )->name, QStringLiteral( "40 km Solar PV Annual Average(KWH/M2/DAY)" ) );
+        verifyIndex();
+        QVERIFY( !md_functions::cLayerIndex.contains( QStringLiteral( "readme.shp" ) ) );
+        QCOMPARE( visibleTags( *mMap ), QStringList { QStringLiteral( "43_roads.shp" ) } );
+
+        // a chosen file without a standard name loads its directory but not itself
+        load( dir, QStringLiteral( "readme.shp" ) );
+        QCOMPARE( mMap->layerCount(), 3 );
+        verifyIndex();
+    }
+
+    void nextLoadReplacesEverything()
+    {
+        const QString a = mRoot.filePath( QStringLiteral( "replaceA" ) );
+        const QString b = mRoot.filePath( QStringLiteral( "replaceB" ) );
+        writeLayer( a, QStringLiteral( "40_rivers.shp" ) );
+        writeLayer( a, QStringLiteral( "42_railroad.shp" ) );
+        writeLayer( b, QStringLiteral( "59_cities.shp" ) );
+
+        load( a, QStringLiteral( "40_rivers.shp" ) );
+        QCOMPARE( mMap->layerCount(), 2 );
+        load( b, QStringLiteral( "59_cities.shp" ) );
+        QCOMPARE( tags( *mMap ), QStringList { QStringLiteral( "59_cities.shp" ) } );
+        QCOMPARE( md_functions::sDataPath, withSlash( b ) );
+        QVERIFY( !md_functions::cLayerIndex.contains( QStringLiteral( "40_rivers.shp" ) ) );
+        verifyIndex();
+        // the new data is in view
+        QVERIFY( mMap->extent().left <= 500000 && mMap->extent().right >= 500050 );
+    }
+
+    void upperCaseNames()
+    {
+        const QString dir = mRoot.filePath( QStringLiteral( "upper" ) );
+        writeLayer( dir, QStringLiteral( "20_WIND.SHP" ) );
+        writeLayer( dir, QStringLiteral( "51_POWERPLANT.shp" ) );
+        writeLayer( dir, QStringLiteral( "40_rivers.shp" ) );
+
+        load( dir, QStringLiteral( "40_rivers.shp" ) );
+
+        QCOMPARE( tags( *mMap ), QStringList( { QStringLiteral( "51_POWERPLANT.shp" ), QStringLiteral( "40_rivers.shp" ),
+                                                QStringLiteral( "20_WIND.SHP" ) } ) );
+        verifyIndex();
+        QCOMPARE( md_functions::cLayerIndex.item( QStringLiteral( "20_wind.shp" ) ), 2 );
+        // loaded and indexed, but neither styled nor given a default visibility
+        const gis::LayerPtr wind = mMap->layer( 2 );
+        QVERIFY( !wind->renderer );
+        QVERIFY( wind->name != QStringLiteral( "Wind Power Density (W/m2)" ) );
+        QVERIFY( wind->visible );
+        QVERIFY( mMap->layer( 0 )->visible );
+        QVERIFY( !mMap->layer( 1 )->visible );
+    }
+
+    void namesDifferingOnlyInCase()
+    {
+        const QString dir = mRoot.filePath( QStringLiteral( "twice" ) );
+        writeLayer( dir, QStringLiteral( "43_roads.shp" ), 3 );
+        writeLayer( dir, QStringLiteral( "43_ROADS.SHP" ), 1 );
+        if ( QDir( dir ).entryList( { QStringLiteral( "*.shp" ) }, QDir::Files ).size() < 2 )
+            QSKIP( "file system ignores case" );
+
+        load( dir, QStringLiteral( "43_roads.shp" ) );
+
+        QVERIFY( mDialogs->shown.empty() );
+        QCOMPARE( tags( *mMap ), QStringList { QStringLiteral( "43_ROADS.SHP" ) } );
+        verifyIndex();
+    }
+
+    void allStandardFiles()
+    {
+        load( mAll28, QStringLiteral( "30_lakes.shp" ) );
+
+        QVERIFY( mDialogs->shown.empty() );
+        QCOMPARE( mMap->layerCount(), 28 );
+        QStringList expected = standardNames();
+        std::reverse( expected.begin(), expected.end() );
+        QCOMPARE( tags( *mMap ), expected );
+        verifyIndex();
+        QCOMPARE( visibleTags( *mMap ),
+                  QStringList( { QStringLiteral( "21_wind.shp" ), QStringLiteral( "22_wind.shp" ),
+                                 QStringLiteral( "38_subcountrybnd1.shp" ), QStringLiteral( "39_countryboundary.shp" ),
+                                 QStringLiteral( "43_roads.shp" ), QStringLiteral( "51_powerplant.shp" ),
+                                 QStringLiteral( "59_cities.shp" ) } ) );
+    }
+
+    void limit_data()
+    {
+        QTest::addColumn<QString>( "extra" );
+        QTest::addColumn<bool>( "message" );
+        QTest::newRow( "extra name last" ) << "zz_extra.shp" << true;
+        QTest::newRow( "extra name first" ) << "00_extra.shp" << false;
+    }
+
+    void limit()
+    {
+        QFETCH( QString, extra );
+        QFETCH( bool, message );
+        const QString dir = mRoot.filePath( QStringLiteral( "limit_" ) + extra );
+        for ( const QString &name : standardNames() )
+            writeLayer( dir, name );
+        writeLayer( dir, extra );
+
+        load( dir, QStringLiteral( "01_elevation.shp" ) );
+
+        QCOMPARE( mMap->layerCount(), 28 );
+        verifyIndex();
+        if ( message )
+        {
+            QCOMPARE( mDialogs->texts(), QStringList { kLimitMessage } );
+            QCOMPARE( mDialogs->shown.front().title, kAppTitle );
+            QCOMPARE( mDialogs->shown.front().icon, Dialogs::Icon::None );
+        }
+        else
+        {
+            QVERIFY( mDialogs->shown.empty() );
+        }
+        // default visibility ran for all of them
+        QVERIFY( !mMap->layer( 27 )->visible ); // 01_elevation.shp
+        QVERIFY( mMap->layer( 0 )->visible );   // 59_cities.shp
+    }
+
+    void missingDirectory()
+    {
+        load( mAll28, QStringLiteral( "43_roads.shp" ) );
+        QCOMPARE( mLegend->rowCount(), 28 );
+
+        const QString missing = mRoot.filePath( QStringLiteral( "nowhere" ) );
+        load( missing, QStringLiteral( "43_roads.shp" ) );
+
+        QCOMPARE( mDialogs->shown.size(), size_t( 1 ) );
+        QVERIFY2( mDialogs->shown[0].text.startsWith( QStringLiteral( "No data found... Data Connection error #" ) ),
+                  qPrintable( mDialogs->shown[0].text ) );
+        bool isNumber = false;
+        mDialogs->shown[0].text.mid( 40 ).toInt( &isNumber );
+        QVERIFY( isNumber );
+        QCOMPARE( mDialogs->shown[0].icon, Dialogs::Icon::Exclamation );
+        QCOMPARE( mDialogs->shown[0].title, kAppTitle );
+        QCOMPARE( mMap->layerCount(), 0 );
+        QCOMPARE( md_functions::cLayerIndex.count(), 0 );
+        QCOMPARE( md_functions::sDataPath, withSlash( missing ) );
+        QCOMPARE( Constants::oDataConnection->database(), withSlash( missing ) );
+        // the legend no longer lists the layers that are gone
+        QCOMPARE( mLegend->rowCount(), 0 );
+    }
+
+    void directoryWithoutShapefiles()
+    {
+        load( mAll28, QStringLiteral( "43_roads.shp" ) );
+        const QString dir = mRoot.filePath( QStringLiteral( "noshp" ) );
+        QDir().mkpath( dir );
+        QFile f( QDir( dir ).filePath( QStringLiteral( "43_roads.txt" ) ) );
+        QVERIFY( f.open( QIODevice::WriteOnly ) );
+        f.close();
+
+        load( dir, QStringLiteral( "43_roads.shp" ) );
+
+        QVERIFY( mDialogs->shown.empty() );
+        QCOMPARE( mMap->layerCount(), 0 );
+        QCOMPARE( md_functions::cLayerIndex.count(), 0 );
+        QCOMPARE( mLegend->rowCount(), 0 );
+    }
+
+    void folderNamedLikeTheFile()
+    {
+        // outer/43_roads.shp/inner/43_roads.shp: the data directory is inner, not outer
+        const QString outer = mRoot.filePath( QStringLiteral( "outer" ) );
+        const QString inner = outer + QStringLiteral( "/43_roads.shp/inner" );
+        writeLayer( outer, QStringLiteral( "30_lakes.shp" ) );
+        writeLayer( inner, QStringLiteral( "43_roads.shp" ) );
+        writeLayer( inner, QStringLiteral( "59_cities.shp" ) );
+
+        load( inner, QStringLiteral( "43_roads.shp" ) );
+
+        QVERIFY( mDialogs->shown.empty() );
+        QCOMPARE( md_functions::sDataPath, withSlash( inner ) );
+        QCOMPARE( tags( *mMap ), QStringList( { QStringLiteral( "59_cities.shp" ), QStringLiteral( "43_roads.shp" ) } ) );
+
+        // the folder named like a shapefile is not a file to load
+        load( outer, QStringLiteral( "30_lakes.shp" ) );
+        QVERIFY( mDialogs->shown.empty() );
+        QCOMPARE( tags( *mMap ), QStringList { QStringLiteral( "30_lakes.shp" ) } );
+    }
+
+    void unreadableFileIsSkipped()
+    {
+        const QString dir = mRoot.filePath( QStringLiteral( "broken" ) );
+        writeLayer( dir, QStringLiteral( "59_cities.shp" ) );
+        QFile f( QDir( dir ).filePath( QStringLiteral( "30_lakes.shp" ) ) );
+        QVERIFY( f.open( QIODevice::WriteOnly ) );
+        f.write( "not a shapefile at all" );
+        f.close();
+
+        load( dir, QStringLiteral( "59_cities.shp" ) );
+
+        QVERIFY( mDialogs->shown.empty() );
+        QCOMPARE( tags( *mMap ), QStringList { QStringLiteral( "59_cities.shp" ) } );
+        verifyIndex();
+    }
+
+    void roadsAndCitiesByRecordCount_data()
+    {
+        QTest::addColumn<QString>( "file" );
+        QTest::addColumn<int>( "records" );
+        QTest::addColumn<bool>( "visible" );
+        QTest::newRow( "roads 49" ) << "43_roads.shp" << 49 << true;
+        QTest::newRow( "roads 50" ) << "43_roads.shp" << 50 << false;
+        QTest::newRow( "cities 49" ) << "59_cities.shp" << 49 << true;
+        QTest::newRow( "cities 50" ) << "59_cities.shp" << 50 << false;
+        QTest::newRow( "power plants 50" ) << "51_powerplant.shp" << 50 << true;
+    }
+
+    void roadsAndCitiesByRecordCount()
+    {
+        QFETCH( QString, file );
+        QFETCH( int, records );
+        QFETCH( bool, visible );
+        const QString dir = mRoot.filePath( QStringLiteral( "count_%1_%2" ).arg( file ).arg( records ) );
+        writeLayer( dir, file, records );
+        load( dir, file );
+        QCOMPARE( mMap->layerCount(), 1 );
+        QCOMPARE( mMap->layer( 0 )->visible, visible );
+        QCOMPARE( md_functions::isSetLayerVisible( *mMap->layer( 0 ) ), records < 50 );
+    }
+
+    void defaultVisibilityKeepsOthers_data()
+    {
+        QTest::addColumn<QString>( "tag" );
+        QTest::addColumn<bool>( "before" );
+        QTest::addColumn<bool>( "after" );
+        QTest::newRow( "hidden row" ) << "02_landuse.shp" << true << false;
+        QTest::newRow( "shown row" ) << "38_subcountrybnd1.shp" << false << true;
+        QTest::newRow( "solar keeps hidden" ) << "13_solar_direct.shp" << false << false;
+        QTest::newRow( "solar keeps user's choice" ) << "13_solar_direct.shp" << true << true;
+        QTest::newRow( "country keeps hidden" ) << "39_countryboundary.shp" << false << false;
+        QTest::newRow( "other case is no row" ) << "02_LANDUSE.SHP" << true << true;
+    }
+
+    void defaultVisibilityKeepsOthers()
+    {
+        QFETCH( QString, tag );
+        QFETCH( bool, before );
+        QFETCH( bool, after );
+        gis::Layer layer;
+        layer.tag = tag;
+        layer.visible = before;
+        md_functions::SetDefaultVisibility( layer );
+        QCOMPARE( layer.visible, after );
+        QVERIFY( mDialogs->shown.empty() );
+    }
+
+    void hidingWindKeepsItsTag()
+    {
+        gis::Layer layer;
+        layer.tag = QStringLiteral( "20_wind.shp" );
+        layer.textProperty = QStringLiteral( "wind labels" );
+        md_functions::SetDefaultVisibility( layer );
+        QVERIFY( !layer.visible );
+        QVERIFY( layer.textProperty.isEmpty() );
+        QCOMPARE( layer.tag, QStringLiteral( "20_wind.shp" ) );
+    }
+
+    void countingWithoutDatasetHides()
+    {
+        gis::Layer layer;
+        layer.tag = QStringLiteral( "59_cities.shp" );
+        md_functions::SetDefaultVisibility( layer );
+        QVERIFY( !layer.visible );
+        QCOMPARE( mDialogs->texts(),
+                  QStringList { QStringLiteral( "Error in isSetLayerVisible() function. Error while trying to count the number of features in a layer layer and set its visibility. " ) } );
+        QCOMPARE( mDialogs->shown[0].icon, Dialogs::Icon::None );
+    }
+};
+
+QTEST_MAIN( TestLoading )
+#include "tst_loading.moc"

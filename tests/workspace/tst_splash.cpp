@@ -1,0 +1,180 @@
+#include "TestSupport.h"
+
+#include "common/Twips.h"
+#include "workspace/frmMain.h"
+#include "workspace/frmShowLayersDialog.h"
+#include "workspace/frmSplash.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QtTest>
+
+#include <cmath>
+
+class TestSplash : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+
+    void versionCaption_data();
+    void versionCaption();
+    void loadLoadsMainAndLayerDialogHidden();
+    void designSize();
+    void keys_data();
+    void keys();
+    void clicks_data();
+    void clicks();
+    void closingShowsMainOnce();
+
+  private:
+    //! A freshly loaded and shown start window.
+    frmSplash *showSplash();
+    bool splashGone() const { return frmSplash::existingInstance() == nullptr; }
+
+    testsupport::RecordingDialogs mDialogs;
+};
+
+void TestSplash::init()
+{
+    mDialogs.reset();
+}
+
+void TestSplash::cleanup()
+{
+    if ( frmSplash *s = frmSplash::existingInstance() )
+    {
+        s->close();
+    }
+    QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
+    if ( frmMain *m = frmMain::existingInstance() )
+        m->hide();
+}
+
+frmSplash *TestSplash::showSplash()
+{
+    frmSplash *s = frmSplash::instance();
+    s->show();
+    return s;
+}
+
+void TestSplash::versionCaption_data()
+{
+    QTest::addColumn<int>( "major" );
+    QTest::addColumn<int>( "minor" );
+    QTest::addColumn<int>( "revision" );
+    QTest::addColumn<QString>( "caption" );
+    QTest::newRow( "1.2.0, three blanks" ) << 1 << 2 << 0 << QStringLiteral( "Version 1.2.0   (Click anywhere to continue)" );
+    QTest::newRow( "two-digit parts" ) << 10 << 0 << 12 << QStringLiteral( "Version 10.0.12   (Click anywhere to continue)" );
+}
+
+void TestSplash::versionCaption()
+{
+    QFETCH( int, major );
+    QFETCH( int, minor );
+    QFETCH( int, revision );
+    QFETCH( QString, caption );
+    QCOMPARE( frmSplash::versionCaption( major, minor, revision ), caption );
+}
+
+void TestSplash::loadLoadsMainAndLayerDialogHidden()
+{
+    frmSplash *s = frmSplash::instance();
+    QCOMPARE( s->lblVersion->text(), QStringLiteral( "Version 1.2.0   (Click anywhere to continue)" ) );
+    QVERIFY( !s->isVisible() ); // shown only after its load
+
+    frmMain *m = frmMain::existingInstance();
+    QVERIFY( m );
+    QVERIFY( m->bFormLoaded );
+    QVERIFY( !m->isVisible() );
+    // The query list stays disabled until a data directory is opened.
+    QVERIFY( !m->cboSelectQuery->isEnabled() );
+
+    bool layerDialogLoaded = false;
+    for ( QWidget *w : QApplication::topLevelWidgets() )
+        if ( qobject_cast<frmShowLayersDialog *>( w ) )
+        {
+            layerDialogLoaded = true;
+            QVERIFY( !w->isVisible() );
+        }
+    QVERIFY( layerDialogLoaded );
+    QVERIFY( mDialogs.shown.empty() );
+}
+
+void TestSplash::designSize()
+{
+    frmSplash *s = frmSplash::instance();
+    QCOMPARE( static_cast<int>( std::lround( twips::fromPxX( s->width(), s ) ) ), 10080 );
+    QCOMPARE( static_cast<int>( std::lround( twips::fromPxY( s->height(), s ) ) ), 6930 );
+    QVERIFY( s->windowFlags().testFlag( Qt::FramelessWindowHint ) );
+    QVERIFY( !s->imgSplash->pixmap().isNull() );
+    QCOMPARE( s->imgSplash->pixmap().size(), QSize( 656, 440 ) );
+}
+
+void TestSplash::keys_data()
+{
+    QTest::addColumn<int>( "key" );
+    QTest::addColumn<bool>( "closes" );
+    QTest::newRow( "letter" ) << int( Qt::Key_A ) << true;
+    QTest::newRow( "space" ) << int( Qt::Key_Space ) << true;
+    QTest::newRow( "digit" ) << int( Qt::Key_7 ) << true;
+    QTest::newRow( "Esc" ) << int( Qt::Key_Escape ) << true;
+    QTest::newRow( "Enter" ) << int( Qt::Key_Return ) << true;
+    QTest::newRow( "F1" ) << int( Qt::Key_F1 ) << false;
+    QTest::newRow( "arrow" ) << int( Qt::Key_Left ) << false;
+    QTest::newRow( "Shift alone" ) << int( Qt::Key_Shift ) << false;
+}
+
+void TestSplash::keys()
+{
+    QFETCH( int, key );
+    QFETCH( bool, closes );
+    frmSplash *s = showSplash();
+    QTest::keyClick( s, static_cast<Qt::Key>( key ) );
+    QCOMPARE( splashGone(), closes );
+    QCOMPARE( frmMain::instance()->isVisible(), closes );
+}
+
+void TestSplash::clicks_data()
+{
+    QTest::addColumn<QString>( "target" );
+    QTest::addColumn<bool>( "closes" );
+    QTest::newRow( "picture" ) << QStringLiteral( "imgSplash" ) << true;
+    QTest::newRow( "frame" ) << QStringLiteral( "fraSplash" ) << true;
+    QTest::newRow( "version line" ) << QStringLiteral( "lblVersion" ) << false;
+}
+
+void TestSplash::clicks()
+{
+    QFETCH( QString, target );
+    QFETCH( bool, closes );
+    frmSplash *s = showSplash();
+    QWidget *w = target == QLatin1String( "imgSplash" ) ? static_cast<QWidget *>( s->imgSplash )
+                 : target == QLatin1String( "fraSplash" ) ? static_cast<QWidget *>( s->fraSplash )
+                                                           : static_cast<QWidget *>( s->lblVersion );
+    // The frame is clicked in its margin, outside the picture.
+    const QPoint at = w == s->fraSplash ? QPoint( 2, 2 ) : w->rect().center();
+    QTest::mouseClick( w, Qt::LeftButton, Qt::NoModifier, at );
+    QCOMPARE( splashGone(), closes );
+    QCOMPARE( frmMain::instance()->isVisible(), closes );
+}
+
+void TestSplash::closingShowsMainOnce()
+{
+    frmSplash *s = showSplash();
+    frmMain *m = frmMain::instance();
+    QVERIFY( !m->isVisible() );
+    s->close();
+    QVERIFY( splashGone() );
+    QVERIFY( m->isVisible() );
+    QVERIFY( m->parentWidget() == nullptr );
+    // The same main window: the start window does not load a second one.
+    QCOMPARE( frmMain::instance(), m );
+}
+
+QTEST_MAIN( TestSplash )
+#include "tst_splash.moc"
