@@ -28,7 +28,7 @@ int main( int argc, char *argv[] )
                                              .arg( OSTRAPEL_VERSION_MINOR )
                                              .arg( OSTRAPEL_VERSION_PATCH ) );
     substituteFonts();
-    // The windows' twip layouts are sized for the small dialog font of the original platform.
+    // The windows' twip layouts are sized for a small 8-point dialog font.
     QApplication::setFont( QFont( QStringLiteral( "MS Sans Serif" ), 8 ) );
 
     frmSplash::instance()->show();

@@ -6,22 +6,18 @@
 // Without a directory the national set is generated once into
 // $TMPDIR/ostrapel-national and reused while it is complete.
 
+#include "BenchCommon.h"
+
 #include "gis/DataConnection.h"
 #include "gis/Layer.h"
 #include "gis/MapWidget.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
-#include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <vector>
 
 namespace
@@ -35,44 +31,8 @@ const QStringList kStandardFiles {
     "51_powerplant.shp", "52_facilities.shp", "53_airports.shp", "59_cities.shp",
 };
 
-const char *const kCompleteStamp = "complete.stamp";
-
-double msSince( const QElapsedTimer &t )
-{
-    return t.nsecsElapsed() / 1e6;
-}
-
-//! Identifies the generator build, so a rebuilt generator refreshes the cache.
-QByteArray generatorStamp()
-{
-    const QFileInfo info( QStringLiteral( OSTRAPEL_SAMPLEDATA ) );
-    return QStringLiteral( "%1 %2 %3\n" ).arg( info.filePath() ).arg( info.size() ).arg( info.lastModified().toMSecsSinceEpoch() ).toUtf8();
-}
-
-//! The national set in the cache directory, generated when missing, incomplete or older than the generator.
-QString nationalDataDir()
-{
-    const QString dir = QDir( QDir::tempPath() ).filePath( "ostrapel-national" );
-    QFile stamp( QDir( dir ).filePath( kCompleteStamp ) );
-    if ( stamp.open( QIODevice::ReadOnly ) && stamp.readAll() == generatorStamp() )
-        return dir;
-    stamp.close();
-    stamp.remove();
-    std::printf( "generating the national set into %s ...\n", qPrintable( dir ) );
-    std::fflush( stdout );
-    QElapsedTimer t;
-    t.start();
-    QProcess generator;
-    generator.setProcessChannelMode( QProcess::ForwardedErrorChannel );
-    generator.setStandardOutputFile( QProcess::nullDevice() );
-    generator.start( QStringLiteral( OSTRAPEL_SAMPLEDATA ), { dir, "--national" } );
-    if ( !generator.waitForFinished( 30 * 60 * 1000 ) || generator.exitStatus() != QProcess::NormalExit || generator.exitCode() != 0 )
-        throw std::runtime_error( "the sample data generator failed" );
-    if ( !stamp.open( QIODevice::WriteOnly ) || stamp.write( generatorStamp() ) < 0 )
-        throw std::runtime_error( "cannot write the stamp file" );
-    std::printf( "generated in %.1f s\n", msSince( t ) / 1000 );
-    return dir;
-}
+using bench::msSince;
+using bench::visibleFeatures;
 
 //! Opens every standard file of \a dir as a layer of \a map, in the standard
 //! order; returns the milliseconds each file took, by file name.
@@ -144,15 +104,6 @@ void printDrawTimes( const char *what, const DrawTimes &t, qint64 features )
                  static_cast<long long>( features ), t.first, t.best, t.median );
 }
 
-qint64 visibleFeatures( const gis::MapWidget &map )
-{
-    qint64 n = 0;
-    for ( const gis::LayerPtr &layer : map.layers() )
-        if ( layer->visible )
-            n += layer->geoDataset()->recordCount();
-    return n;
-}
-
 void printCounts( const gis::MapWidget &map, const QHash<QString, double> &loadMs )
 {
     std::printf( "  %-24s %9s %10s\n", "file", "records", "load ms" );
@@ -171,7 +122,7 @@ void printCounts( const gis::MapWidget &map, const QHash<QString, double> &loadM
 int run( int argc, char **argv )
 {
     QApplication app( argc, argv );
-    const QString dir = argc > 1 ? QString::fromLocal8Bit( argv[1] ) : nationalDataDir();
+    const QString dir = bench::dataDir( argc, argv );
 
     gis::MapWidget map;
     map.resize( 1000, 800 );
@@ -201,15 +152,5 @@ int run( int argc, char **argv )
 
 int main( int argc, char **argv )
 {
-    if ( qEnvironmentVariableIsEmpty( "QT_QPA_PLATFORM" ) )
-        qputenv( "QT_QPA_PLATFORM", "offscreen" );
-    try
-    {
-        return run( argc, argv );
-    }
-    catch ( const std::exception &e )
-    {
-        std::fprintf( stderr, "bench_load_draw: %s\n", e.what() );
-        return 1;
-    }
+    return bench::benchMain( "bench_load_draw", argc, argv, run );
 }

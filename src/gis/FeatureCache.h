@@ -16,8 +16,8 @@ namespace gis
 /**
  * The shapes of one dataset as plain vertex arrays in map units, built once
  * per dataset (in parallel) so that redraws never walk GEOS geometries.
- * Entries are shared by every layer and map showing the dataset and are
- * dropped when the dataset is gone. Immutable once built; safe to read from
+ * Entries are shared by every layer and map showing the dataset; an entry
+ * whose dataset is gone is dropped at the next look-up. Immutable once built; safe to read from
  * several threads.
  */
 class FeatureCache

@@ -1,18 +1,23 @@
 #include "Layer.h"
 
+#include <QFileInfo>
+
 #include "GisError.h"
 
 namespace gis
 {
 
 Layer::Layer( std::shared_ptr<Dataset> ds )
-    : mDs( std::move( ds ) )
 {
+    setGeoDataset( std::move( ds ) );
 }
 
 void Layer::setGeoDataset( std::shared_ptr<Dataset> ds )
 {
     mDs = std::move( ds );
+    // A layer nobody has named yet is listed under its file's base name.
+    if ( mDs && name.isEmpty() )
+        name = QFileInfo( mDs->path() ).completeBaseName();
 }
 
 ShapeKind Layer::shapeType() const

@@ -632,8 +632,26 @@ void MapWidget::resizeEvent( QResizeEvent *event )
     d->resizeRedraw.start();
 }
 
+void MapWidget::hideEvent( QHideEvent *event )
+{
+    QWidget::hideEvent( event );
+    // A hidden map gets no release: tracking ends where the pointer was.
+    if ( d->loop )
+        d->loop->quit();
+}
+
 void MapWidget::mousePressEvent( QMouseEvent *event )
 {
+    if ( d->tracking != Private::Tracking::None )
+    {
+        // The release of the tracking press was lost (another window took
+        // the mouse): this press ends the tracking instead of starting anew.
+        d->trackPos = event->position();
+        d->buttonDown = true;
+        if ( d->loop )
+            d->loop->quit();
+        return;
+    }
     d->buttonDown = true;
     d->pressPos = event->position();
     d->trackPos = d->pressPos;

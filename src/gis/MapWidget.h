@@ -25,9 +25,15 @@ struct MapView;
  *
  * Every redraw renders into the cached image (paintEvent only blits it) and
  * raises, in this order: beforeLayerDraw(i) before each visible layer is
- * drawn (bottom layer first), beforeTrackingLayerDraw(), afterTrackingLayerDraw().
- * drawShape() paints into the redraw in progress and may be called from
- * those handlers.
+ * drawn (bottom layer first; hidden layers raise nothing), then
+ * beforeTrackingLayerDraw() and afterTrackingLayerDraw(). drawShape() paints
+ * into the redraw in progress and may be called from those handlers; what is
+ * painted at beforeLayerDraw(i) lies under layer i and over the layers below.
+ * A refresh() asked for from a handler is done once the redraw has ended.
+ *
+ * Until an extent is set, and again after the layers are cleared, the extent
+ * follows the full extent. Resizing keeps the extent last asked for, fitted
+ * to the new shape.
  *
  * Mouse events report positions in widget pixels (doubles); buttons are
  * 1 left, 2 right, 4 middle; shift is 1 Shift, 2 Ctrl, 4 Alt.
@@ -53,9 +59,14 @@ class MapWidget : public QWidget
 
     // --- extents ---
     Rect extent() const { return mExtent; }
-    //! Sets the extent (fitted to the widget's shape, same centre) and redraws.
+    /**
+     * Sets the extent (grown about its centre to the widget's shape) and
+     * redraws. A rectangle that has the shape already is kept exactly, so
+     * setExtent( fullExtent() ) gives extent() == fullExtent().
+     * A rectangle without width and height is ignored.
+     */
     void setExtent( const Rect &r );
-    //! Union of all layers' extents with a small margin, fitted to the widget's shape.
+    //! Union of all layers' extents, 1% wider on each side, fitted to the widget's shape; the extent when there is no data.
     Rect fullExtent() const;
 
     //! Renders the map into the cached image now, raising the drawing events, then repaints.
@@ -70,14 +81,23 @@ class MapWidget : public QWidget
     void setMousePointer( int code );
     //! Lets the user drag the map until the button is released, then redraws.
     void pan();
-    //! Rubber band until release; returns the rectangle in map units, or a null Rect for a click without drag.
+    /**
+     * Rubber band until release; returns the rectangle in map units, or a null
+     * Rect when the pointer moved less than 5 pixels both ways (a click: the
+     * caller keeps its extent).
+     */
     Rect trackRectangle();
     Point toMapPoint( double x, double y ) const;
     QPointF fromMapPoint( const Point &p ) const;
     //! Moves the extent so that (x, y) is its centre, and redraws.
     void centerAt( double x, double y );
 
-    //! Draws the current extent of the map into \a target of any painter (printing, pictures).
+    /**
+     * Draws the current extent, fitted to \a target, into \a target of any
+     * painter (printing, pictures), raising the same drawing events as a
+     * redraw so that handlers' drawShape() lands there too. Line widths and
+     * markers scale with the painter device's resolution.
+     */
     void outputMap( QPainter &painter, const QRectF &target );
 
     //! Widget width/height in twips (1440 per logical inch).
@@ -97,6 +117,7 @@ class MapWidget : public QWidget
   protected:
     void paintEvent( QPaintEvent *event ) override;
     void resizeEvent( QResizeEvent *event ) override;
+    void hideEvent( QHideEvent *event ) override;
     void mousePressEvent( QMouseEvent *event ) override;
     void mouseMoveEvent( QMouseEvent *event ) override;
     void mouseReleaseEvent( QMouseEvent *event ) override;

@@ -13,8 +13,6 @@
 #include <QApplication>
 #include <QLabel>
 
-#include <cfloat>
-#include <cmath>
 #include <stdexcept>
 
 namespace md_query_functions2
@@ -80,9 +78,10 @@ bool isWindQueryKey( const QString &upperName )
 //! A distance as the single-precision number the checks compare; throws when the value does not fit.
 float toSingle( double value )
 {
-    if ( std::fabs( value ) > static_cast<double>( FLT_MAX ) )
+    const std::optional<float> f = querynumbers::toSingle( value );
+    if ( !f )
         throw std::overflow_error( "distance out of range" );
-    return static_cast<float>( value );
+    return *f;
 }
 
 bool distanceInRange( float d )

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <cfloat>
 #include <cmath>
 
 namespace querynumbers
@@ -17,6 +18,13 @@ std::optional<double> toNumber( const QString &text )
     if ( !ok || !std::isfinite( v ) )
         return std::nullopt;
     return v;
+}
+
+std::optional<float> toSingle( double value )
+{
+    if ( !std::isfinite( value ) || std::fabs( value ) > static_cast<double>( FLT_MAX ) )
+        return std::nullopt;
+    return static_cast<float>( value );
 }
 
 QString numberText( double value, int significantDigits )

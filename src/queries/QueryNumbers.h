@@ -14,6 +14,9 @@ namespace querynumbers
 //! The number a text stands for (blanks at both ends ignored), or nothing when it is not a finite number.
 std::optional<double> toNumber( const QString &text );
 
+//! \a value as a single-precision number, or nothing when it lies beyond the single-precision range.
+std::optional<float> toSingle( double value );
+
 /**
  * Shortest plain decimal text of \a value with at most \a significantDigits
  * significant digits and never an exponent: 500, 2.5, 199.5.

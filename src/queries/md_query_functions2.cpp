@@ -10,8 +10,6 @@
 #include "workspace/ClassTables.h"
 #include "workspace/md_functions.h"
 
-#include <cfloat>
-#include <cmath>
 
 namespace md_query_functions2
 {
@@ -44,10 +42,10 @@ double toBound( const QString &text )
 
 float toSingleBound( const QString &text )
 {
-    const double v = toBound( text );
-    if ( std::fabs( v ) > static_cast<double>( FLT_MAX ) )
+    const std::optional<float> v = querynumbers::toSingle( toBound( text ) );
+    if ( !v )
         throw gis::GisError( "number out of range: " + text.toStdString() );
-    return static_cast<float>( v );
+    return *v;
 }
 
 /**

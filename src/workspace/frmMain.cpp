@@ -47,7 +47,6 @@ const QString kMapNote = QStringLiteral( "Ostrapel from QUELM, a HALDA Project. 
 const QString kProjectWebAddress = QStringLiteral( "ostrapel.example.org" );
 const QString kHelpFileName = QStringLiteral( "PRAXEN_ONLINE_DOC.chm" );
 
-
 int toTwipsX( int px, const QWidget *w ) { return static_cast<int>( std::lround( twips::fromPxX( px, w ) ) ); }
 int toTwipsY( int px, const QWidget *w ) { return static_cast<int>( std::lround( twips::fromPxY( px, w ) ) ); }
 

@@ -199,7 +199,7 @@ void frmMain::Map1_BeforeLayerDraw( int index )
     try
     {
         // Once per redraw, at its first layer: the results are no layer of the map.
-        if ( true )
+        if ( !Constants::bResultsDrawn )
         {
             draw_query_results( *Map1 );
             Constants::bResultsDrawn = true;

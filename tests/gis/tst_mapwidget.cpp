@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace gis;
 
@@ -317,6 +318,47 @@ class TestMapWidget : public QObject
         QCOMPARE( tracked.right, 150.0 );
         QCOMPARE( tracked.top, 80.0 );
         QCOMPARE( tracked.bottom, 20.0 );
+    }
+
+    void rubberBandThroughTheWindowSystem()
+    {
+        // The release reaches the widget through its window while the press
+        // handler is still tracking.
+        MapWidget map;
+        map.resize( 200, 100 );
+        map.show();
+        QVERIFY( QTest::qWaitForWindowExposed( &map ) );
+        map.setExtent( Rect { 0, 200, 100, 0 } );
+        QStringList log;
+        connect( &map, &MapWidget::mouseDown, this, [&]( int, int, double, double ) {
+            const Rect r = map.trackRectangle();
+            log << QStringLiteral( "tracked %1 %2" ).arg( r.left ).arg( r.right );
+        } );
+        connect( &map, &MapWidget::mouseUp, this, [&]( int, int, double x, double ) { log << QStringLiteral( "up %1" ).arg( x ); } );
+        QTimer::singleShot( 0, &map, [&] {
+            QTest::mouseMove( &map, QPoint( 120, 60 ) );
+            QTest::mouseRelease( &map, Qt::LeftButton, Qt::NoModifier, QPoint( 120, 60 ) );
+        } );
+        QTest::mousePress( &map, Qt::LeftButton, Qt::NoModifier, QPoint( 20, 10 ) );
+        QCOMPARE( log, QStringList( { "tracked 20 120", "up 120" } ) );
+    }
+
+    void trackingEndsWhenTheMapIsHidden()
+    {
+        MapWidget map;
+        map.resize( 200, 100 );
+        map.show();
+        QVERIFY( QTest::qWaitForWindowExposed( &map ) );
+        map.setExtent( Rect { 0, 200, 100, 0 } );
+        bool returned = false;
+        connect( &map, &MapWidget::mouseDown, this, [&]( int, int, double, double ) {
+            map.pan();
+            returned = true;
+        } );
+        QTimer::singleShot( 0, &map, [&] { map.hide(); } );
+        sendMouse( &map, QEvent::MouseButtonPress, QPointF( 20, 10 ), Qt::LeftButton, false );
+        QVERIFY( returned );
+        QVERIFY( sameRect( map.extent(), Rect { 0, 200, 100, 0 } ) );
     }
 
     void releaseWithoutTrackingRaisesMouseUpAtOnce()

@@ -66,6 +66,7 @@ class TestRangeQueries : public QObject
     void unreadableValueAddsNothing();
     void missingFeatureIdCountsTheRecords();
     void referenceLayersAreHidden();
+    void missingLayerIsReportedByTheQuery();
 
     void solarLayerChosen_data();
     void solarLayerChosen();
@@ -401,6 +402,26 @@ void TestRangeQueries::referenceLayersAreHidden()
     QVERIFY( !rail->visible );
     QVERIFY( rivers->visible );
     QVERIFY( dialogs.shown.empty() );
+}
+
+void TestRangeQueries::missingLayerIsReportedByTheQuery()
+{
+    testsupport::RecordingDialogs dialogs;
+    QueryFixture f;
+    f.addLines( QStringLiteral( "43_roads.shp" ) );
+    RecordingCallbacks rec;
+
+    QueryInputs solar = windInputs( f, QStringLiteral( "2" ), QStringLiteral( "9" ) );
+    solar.queryName = QStringLiteral( "Best Solar X kWh/m2/day" );
+    solar.solarResource = kPv10;
+    q::fill_cShapes_collection( solar, rec.callbacks() );
+    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "200" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+
+    QCOMPARE( dialogs.texts(), ( QStringList { " Error Source:md_query_functions2.solar_x_kwhm2_or_better() ",
+                                               " Error Source:md_query_functions2.wind_class_x_or_better()" } ) );
+    QCOMPARE( rec.captions, ( QStringList { "Calculating...", "Calculating..." } ) );
+    QCOMPARE( q::cResults.count(), qint64( 0 ) );
+    QVERIFY( !Constants::bQueryRunning );
 }
 
 void TestRangeQueries::solarLayerChosen_data()

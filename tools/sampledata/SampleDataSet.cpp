@@ -69,12 +69,12 @@ void setText( OGRFeature &f, int field, const QString &text )
 
 SampleSize SampleSize::standard()
 {
-    return { 12 * kKm, 30 * kKm, 50 * kKm, 25 * kKm, 20 * kKm, 14, 8, 40, 6 * kKm, 500 };
+    return { 12 * kKm, 8 * kKm, 10 * kKm, 25 * kKm, 20 * kKm, 14, 8, 40, 6 * kKm, 500 };
 }
 
 SampleSize SampleSize::national()
 {
-    return { 1 * kKm, 5 * kKm, 10 * kKm, 4 * kKm, 5 * kKm, 2000, 40, 400, 1 * kKm, 250 };
+    return { 1 * kKm, 2 * kKm, 3 * kKm, 4 * kKm, 5 * kKm, 2000, 40, 400, 1 * kKm, 250 };
 }
 
 SampleDataSet::SampleDataSet( const SampleSize &size )
@@ -189,9 +189,11 @@ void SampleDataSet::write( const QString &directory )
     writeSolar( directory, QStringLiteral( "16_solar_tilt.shp" ), QStringLiteral( "tilt" ), 10 * kKm );
     writeSolar( directory, QStringLiteral( "17_solar_direct.shp" ), QStringLiteral( "dir" ), 40 * kKm );
     writeSolar( directory, QStringLiteral( "18_solar_tilt.shp" ), QStringLiteral( "tilt" ), 40 * kKm );
-    writeWind( directory, QStringLiteral( "20_wind.shp" ), mSize.windCell, 1.0, 20 );
-    writeWind( directory, QStringLiteral( "21_wind.shp" ), mSize.wind21Cell, 0.85, 21 );
-    writeWind( directory, QStringLiteral( "22_wind.shp" ), mSize.wind22Cell, 1.15, 22 );
+    // The further wind files are regional studies at the western and eastern
+    // ends of the country, so they leave the rest of the map open.
+    writeWind( directory, QStringLiteral( "20_wind.shp" ), mSize.windCell, 1.0, 20, 0.0, 1.0 );
+    writeWind( directory, QStringLiteral( "21_wind.shp" ), mSize.wind21Cell, 0.85, 21, 0.0, 0.2 );
+    writeWind( directory, QStringLiteral( "22_wind.shp" ), mSize.wind22Cell, 1.15, 22, 0.8, 1.0 );
     writeLakes( directory );
     writeProtectedAreas( directory );
     writeSubdivisions( directory );
@@ -307,10 +309,17 @@ void SampleDataSet::writeSolar( const QString &dir, const QString &fileName, con
     finish( sink, fileName );
 }
 
-void SampleDataSet::writeWind( const QString &dir, const QString &fileName, double cellSize, double factor, std::uint64_t salt )
+void SampleDataSet::writeWind( const QString &dir, const QString &fileName, double cellSize, double factor, std::uint64_t salt,
+                               double fromX, double toX )
 {
     ShapefileSink sink( dir, fileName, wkbPolygon, mSrs, { { "WINDCLASS", OFTInteger, 4 }, { "WINDPWRD", OFTReal, 10, 1 } } );
+    const OGREnvelope country = mCountry.envelope();
+    // A range reaching an end of the country keeps the cells across that edge.
+    const double minX = fromX <= 0 ? -HUGE_VAL : country.MinX + fromX * ( country.MaxX - country.MinX );
+    const double maxX = toX >= 1 ? HUGE_VAL : country.MinX + toX * ( country.MaxX - country.MinX );
     mCountry.forEachLatticeCell( cellSize, 0.2, salt, [&]( int, int, XY c, std::unique_ptr<OGRGeometry> shape ) {
+        if ( c.x < minX || c.x > maxX )
+            return;
         const long long i = sink.count();
         const double density = i % 17 == 5 ? kWindValues[( i / 17 ) % kWindValues.size()] : round1( windDensity( c ) * factor );
         sink.feature().SetField( 1, windClass( density ) );

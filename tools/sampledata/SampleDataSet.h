@@ -74,7 +74,8 @@ class SampleDataSet
     void writeElevation( const QString &dir );
     void writeLandUse( const QString &dir );
     void writeSolar( const QString &dir, const QString &fileName, const QString &kind, double cellSize );
-    void writeWind( const QString &dir, const QString &fileName, double cellSize, double factor, std::uint64_t salt );
+    void writeWind( const QString &dir, const QString &fileName, double cellSize, double factor, std::uint64_t salt,
+                    double fromX, double toX );
     void writeLakes( const QString &dir );
     void writeProtectedAreas( const QString &dir );
     void writeSubdivisions( const QString &dir );
