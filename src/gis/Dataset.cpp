@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <functional>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace gis
@@ -236,6 +237,55 @@ GEOSGeometry *geosOf( GEOSContextHandle_t h, const OGRGeometry *g, std::vector<O
     }
 }
 
+/**
+ * \a g, or its repaired form when it is an invalid polygon: GEOS overlays
+ * give wrong areas on invalid input without failing, so shapes are made
+ * valid once here. A polygon that collapses entirely is kept as read.
+ */
+GEOSGeometry *validated( GEOSContextHandle_t h, GEOSGeometry *g )
+{
+    if ( !g )
+        return g;
+    const int type = GEOSGeomTypeId_r( h, g );
+    if ( ( type != GEOS_POLYGON && type != GEOS_MULTIPOLYGON ) || GEOSisValid_r( h, g ) != 0 )
+        return g;
+    GEOSGeometry *repaired = GEOSMakeValid_r( h, g );
+    if ( !repaired )
+        return g;
+    std::vector<GEOSGeometry *> polygons;
+    const int repairedType = GEOSGeomTypeId_r( h, repaired );
+    if ( repairedType == GEOS_POLYGON || repairedType == GEOS_MULTIPOLYGON )
+    {
+        GEOSGeom_destroy_r( h, g );
+        return repaired;
+    }
+    for ( int i = 0; i < GEOSGetNumGeometries_r( h, repaired ); ++i )
+    {
+        const GEOSGeometry *part = GEOSGetGeometryN_r( h, repaired, i );
+        const int partType = GEOSGeomTypeId_r( h, part );
+        if ( partType != GEOS_POLYGON && partType != GEOS_MULTIPOLYGON )
+            continue;
+        for ( int k = 0; k < GEOSGetNumGeometries_r( h, part ); ++k )
+        {
+            const GEOSGeometry *polygon = GEOSGetGeometryN_r( h, part, k );
+            if ( GEOSisEmpty_r( h, polygon ) == 0 )
+                polygons.push_back( GEOSGeom_clone_r( h, polygon ) );
+        }
+    }
+    GEOSGeom_destroy_r( h, repaired );
+    polygons.erase( std::remove( polygons.begin(), polygons.end(), nullptr ), polygons.end() );
+    if ( polygons.empty() )
+        return g;
+    GEOSGeometry *result = polygons.size() == 1
+                               ? polygons.front()
+                               : GEOSGeom_createCollection_r( h, GEOS_MULTIPOLYGON, polygons.data(),
+                                                              static_cast<unsigned int>( polygons.size() ) );
+    if ( !result )
+        return g;
+    GEOSGeom_destroy_r( h, g );
+    return result;
+}
+
 QVariant valueOf( OGRFeature &f, int i, OGRFieldType type )
 {
     if ( !f.IsFieldSetAndNotNull( i ) )
@@ -305,7 +355,14 @@ void readChunk( const QString &path, GIntBig begin, GIntBig end, const std::vect
                 break;
             if ( end >= 0 && f->GetFID() >= end )
                 break;
-            out.shapes.emplace_back( geosOf( h, f->GetGeometryRef(), buffer ) );
+            GEOSGeometry *g = geosOf( h, f->GetGeometryRef(), buffer );
+            if ( g && GEOSisEmpty_r( h, g ) != 0 )
+            {
+                // A shapefile knows no empty shapes, only null ones.
+                GEOSGeom_destroy_r( h, g );
+                g = nullptr;
+            }
+            out.shapes.emplace_back( validated( h, g ) );
             for ( int i = 0; i < fieldCount; ++i )
                 out.values.push_back( valueOf( *f, i, types[static_cast<size_t>( i )] ) );
         }
@@ -400,10 +457,6 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         p.precisions.push_back( fd->GetPrecision() );
     }
 
-    OGREnvelope env;
-    if ( layer->GetExtent( &env, TRUE ) == OGRERR_NONE )
-        self.mExtent = Rect { env.MinX, env.MaxX, env.MaxY, env.MinY };
-
     if ( const OGRSpatialReference *srs = layer->GetSpatialRef() )
     {
         CoordinateSystem crs;
@@ -461,7 +514,16 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         {
             const GIntBig begin = r * step;
             const GIntBig end = r == readers - 1 ? -1 : std::min( total, begin + step );
-            threads.emplace_back( readChunk, path, begin, end, std::cref( types ), std::ref( chunks[static_cast<size_t>( r )] ) );
+            Chunk &chunk = chunks[static_cast<size_t>( r )];
+            try
+            {
+                threads.emplace_back( readChunk, path, begin, end, std::cref( types ), std::ref( chunk ) );
+            }
+            catch ( const std::system_error & )
+            {
+                // No thread to be had: this run is read here.
+                readChunk( path, begin, end, types, chunk );
+            }
         }
         for ( std::thread &t : threads )
             t.join();
@@ -485,11 +547,24 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
 
     GEOSContextHandle_t h = geosContext();
     p.tree = GEOSSTRtree_create_r( h, 10 );
+    // The extent is that of the shapes themselves: null shapes, which the
+    // file header counts as lying at 0, 0, take no part.
     for ( size_t i = 0; i < self.mShapes.size(); ++i )
     {
         const GEOSGeometry *g = self.mShapes[i].get();
-        if ( g && !GEOSisEmpty_r( h, g ) )
-            GEOSSTRtree_insert_r( h, p.tree, g, reinterpret_cast<void *>( static_cast<qintptr>( i ) ) );
+        if ( !g || GEOSisEmpty_r( h, g ) )
+            continue;
+        GEOSSTRtree_insert_r( h, p.tree, g, reinterpret_cast<void *>( static_cast<qintptr>( i ) ) );
+        double minX = 0, minY = 0, maxX = 0, maxY = 0;
+        if ( !GEOSGeom_getXMin_r( h, g, &minX ) || !GEOSGeom_getYMin_r( h, g, &minY ) || !GEOSGeom_getXMax_r( h, g, &maxX )
+             || !GEOSGeom_getYMax_r( h, g, &maxY ) )
+            continue;
+        if ( !self.mHasShapes )
+            self.mExtent = Rect { minX, maxX, maxY, minY };
+        else
+            self.mExtent = Rect { std::min( self.mExtent.left, minX ), std::max( self.mExtent.right, maxX ),
+                                  std::max( self.mExtent.top, maxY ), std::min( self.mExtent.bottom, minY ) };
+        self.mHasShapes = true;
     }
     // The tree is built on its first query; build it now so that later
     // queries only read it.
@@ -663,12 +738,12 @@ qint64 Dataset::addRecord( Geometry shape, const std::vector<QVariant> &values )
         if ( GEOSGeom_getXMin_r( h, shape.get(), &minX ) && GEOSGeom_getYMin_r( h, shape.get(), &minY )
              && GEOSGeom_getXMax_r( h, shape.get(), &maxX ) && GEOSGeom_getYMax_r( h, shape.get(), &maxY ) )
         {
-            const bool first = std::none_of( mShapes.begin(), mShapes.end(), []( const Geometry &g ) { return !g.isEmpty(); } );
-            if ( first )
+            if ( !mHasShapes )
                 mExtent = Rect { minX, maxX, maxY, minY };
             else
                 mExtent = Rect { std::min( mExtent.left, minX ), std::max( mExtent.right, maxX ),
                                  std::max( mExtent.top, maxY ), std::min( mExtent.bottom, minY ) };
+            mHasShapes = true;
         }
     }
     mShapes.push_back( std::move( shape ) );

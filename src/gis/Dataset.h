@@ -57,7 +57,10 @@ class Dataset
     QString fileName() const;
     ShapeKind shapeKind() const { return mShapeKind; }
     qint64 recordCount() const { return static_cast<qint64>( mShapes.size() ); }
+    //! Envelope of the non-empty shapes; all zero when there is none (see hasShapes()).
     Rect extent() const { return mExtent; }
+    //! True when at least one record has a non-empty shape.
+    bool hasShapes() const { return mHasShapes; }
     const std::optional<CoordinateSystem> &coordinateSystem() const { return mCrs; }
 
     const QStringList &fieldNames() const { return mFieldNames; }
@@ -107,6 +110,7 @@ class Dataset
     QStringList mFieldNames;
     std::vector<int> mFieldTypes;
     std::vector<Geometry> mShapes;
+    bool mHasShapes = false;
     bool mWritable = false;
 };
 

@@ -27,7 +27,8 @@ void appendSequence( GEOSContextHandle_t ctx, const GEOSCoordSequence *seq, bool
     unsigned int size = 0;
     if ( !seq || !GEOSCoordSeq_getSize_r( ctx, seq, &size ) || size == 0 )
         return;
-    std::vector<double> xy( static_cast<size_t>( size ) * 2 );
+    thread_local std::vector<double> xy;
+    xy.resize( static_cast<size_t>( size ) * 2 );
     if ( !GEOSCoordSeq_copyToBuffer_r( ctx, seq, xy.data(), 0, 0 ) )
         return;
     FeatureCache::Ring ring;

@@ -228,7 +228,7 @@ Rect MapWidget::fullExtent() const
     Rect u;
     for ( const LayerPtr &l : mLayers )
     {
-        if ( !l || !l->geoDataset() || l->geoDataset()->recordCount() == 0 )
+        if ( !l || !l->geoDataset() || !l->geoDataset()->hasShapes() )
             continue;
         const Rect e = l->extent();
         if ( !std::isfinite( e.left ) || !std::isfinite( e.right ) || !std::isfinite( e.top ) || !std::isfinite( e.bottom )

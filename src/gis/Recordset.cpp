@@ -14,6 +14,13 @@ Recordset::Recordset( std::shared_ptr<const Dataset> ds, std::vector<qint64> rec
 {
 }
 
+qint64 Recordset::recordIndex() const
+{
+    if ( eof() )
+        throw GisError( "no current record" );
+    return mRecords[mPos];
+}
+
 int Recordset::fieldCount() const
 {
     return mDs ? static_cast<int>( mDs->fieldNames().size() ) : 0;

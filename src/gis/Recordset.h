@@ -37,7 +37,7 @@ class Recordset
     qint64 count() const { return static_cast<qint64>( mRecords.size() ); }
 
     //! Record index in the dataset of the current record.
-    qint64 recordIndex() const { return mRecords.at( mPos ); }
+    qint64 recordIndex() const;
     const std::vector<qint64> &records() const { return mRecords; }
 
     int fieldCount() const;

@@ -197,8 +197,18 @@ void LegendControl::loadLegend( bool )
 
 void LegendControl::clear()
 {
+    // A clear may come from a handler of one of these check boxes: the rows
+    // go once control is back in the event loop.
     for ( Private::Row &row : d->rows )
-        delete row.widget;
+    {
+        if ( !row.widget )
+            continue;
+        row.check->disconnect( this );
+        row.widget->hide();
+        d->rowsLayout->removeWidget( row.widget );
+        row.widget->setParent( nullptr );
+        row.widget->deleteLater();
+    }
     d->rows.clear();
 }
 

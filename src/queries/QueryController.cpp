@@ -20,8 +20,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,7 +31,6 @@
 
 #include <cmath>
 #include <exception>
-#include <memory>
 
 namespace
 {
@@ -384,13 +381,14 @@ void QueryController::SetQueryInputControls()
             placeAndShow( cboQueryDropDown2, 2300, 540, 650, 315 );
             placeAndShow( cboQueryDropDown3, 120, 1890, 2775, 315 );
         }
+
+        if ( mParts.UpdateInterface )
+            mParts.UpdateInterface();
     }
     catch ( const std::exception & )
     {
         ErrorMessage( QStringLiteral( " Error Source:md_functions.SetQueryInputControls()" ), 48 );
     }
-    if ( mParts.UpdateInterface )
-        mParts.UpdateInterface();
 }
 
 void QueryController::SetQueryListbox()
@@ -617,21 +615,7 @@ void QueryController::setWorkingColour( const QColor &colour )
 
 QueryCallbacks QueryController::windowCallbacks()
 {
-    QueryCallbacks callbacks = makeWindowQueryCallbacks( mParts.lblWorking, mParts.window, mParts.Map1 );
-    // The loops yield every 50th record; the window is pumped only when about
-    // 50 ms have passed, so a fast run is not slowed down by painting. The
-    // flag can change only inside a pump, so reading it in between is exact.
-    auto sincePump = std::make_shared<QElapsedTimer>();
-    const int interval = mPumpIntervalMs;
-    callbacks.yieldAndPollCancel = [sincePump, interval]() {
-        if ( !sincePump->isValid() || sincePump->elapsed() >= interval )
-        {
-            QCoreApplication::processEvents();
-            sincePump->restart();
-        }
-        return Constants::bCancelQuery;
-    };
-    return callbacks;
+    return makeWindowQueryCallbacks( mParts.lblWorking, mParts.window, mParts.Map1 );
 }
 
 void QueryController::cmdUpdateMap_Click()

@@ -104,8 +104,6 @@ class QueryController : public QObject, public QueryPanel
     QueryCallbacks windowCallbacks();
     //! Replaces the window callbacks of the next runs (tests); nullopt restores them.
     void setQueryCallbacks( std::optional<QueryCallbacks> callbacks ) { mCallbacksOverride = std::move( callbacks ); }
-    //! Shortest time between two event-loop pumps of a run, in ms (the window's is about 50).
-    void setPumpInterval( int ms ) { mPumpIntervalMs = ms; }
 
   protected:
     bool eventFilter( QObject *watched, QEvent *event ) override;
@@ -125,5 +123,4 @@ class QueryController : public QObject, public QueryPanel
     //! Set while a code or user change of the query list has been handled and its activation may still follow.
     int mHandledChangeIndex = -1;
     std::optional<QueryCallbacks> mCallbacksOverride;
-    int mPumpIntervalMs = 50;
 };

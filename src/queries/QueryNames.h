@@ -17,7 +17,6 @@ inline const QString kWindRoads = QStringLiteral( "Best wind + roads" );
 inline const QString kWindTransmission = QStringLiteral( "Best wind + transmission" );
 inline const QString kWindAll = QStringLiteral( "Best wind (all)" );
 inline const QString kSolar = QStringLiteral( "Best Solar X kWh/m2/day" );
-inline const QString kSolarOffGrid = QStringLiteral( "Best solar off-grid systems" );
 
 //! True for the six wind query names, compared exactly.
 inline bool isWindQuery( const QString &name )

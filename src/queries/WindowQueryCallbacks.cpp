@@ -14,6 +14,7 @@
 namespace
 {
 constexpr qint64 kRepaintIntervalMs = 50;
+constexpr qint64 kPumpIntervalMs = 50;
 
 struct CaptionState
 {
@@ -23,6 +24,7 @@ struct CaptionState
     QString pending;
     bool dirty = false;
     QElapsedTimer sinceRepaint;
+    QElapsedTimer sincePump;
 
     void flush()
     {
@@ -55,9 +57,18 @@ QueryCallbacks makeWindowQueryCallbacks( QLabel *lblWorking, QWidget *window, gi
             state->window->repaint();
         state->sinceRepaint.restart();
     };
+    // The loops yield every 50th record or more often; the event loop is
+    // pumped (and so the window painted) only when about 50 ms have passed,
+    // the first yield of a run always. The flag is read on every yield,
+    // pumped or not, so a stop set by any path is seen at the next poll.
     callbacks.yieldAndPollCancel = [state]() {
-        state->flush();
-        QCoreApplication::processEvents();
+        if ( !state->sincePump.isValid() || state->sincePump.elapsed() >= kPumpIntervalMs )
+        {
+            state->flush();
+            QCoreApplication::processEvents();
+            state->sincePump.restart();
+            state->sinceRepaint.restart();
+        }
         return Constants::bCancelQuery;
     };
     callbacks.askYesNo = [state]( const QString &question ) {

@@ -265,8 +265,11 @@ bool RunRecordLoop( gis::Recordset &records, qint64 total, const RecordLoopStage
         ++counter;
         records.moveNext();
     }
-    callbacks.setCaption( stage.stageWord + suffix );
-    callbacks.repaint( true );
+    if ( stage.finishedCaption )
+    {
+        callbacks.setCaption( stage.stageWord + suffix );
+        callbacks.repaint( true );
+    }
     return true;
 }
 

@@ -65,6 +65,7 @@ struct RecordLoopStage
     QString stageWord;      //!< "Calculating...", "Overlaying...", ...
     qint64 yieldInterval = 50; //!< yields when the counter is a whole multiple of it
     qint64 firstCount = 0;  //!< counter value at the first record
+    bool finishedCaption = true; //!< ends with "<stage> finished"; a stage that another follows does not
 };
 
 /**
@@ -73,7 +74,8 @@ struct RecordLoopStage
  * when the user asked to (returns false; what was added stays). Then
  * \a handleRecord runs, the caption "<stage> <percent of counter / total>
  * finished" is set (for every record) and the counter advances. At the end
- * the caption is "<stage> finished" and the function returns true.
+ * the caption is "<stage> finished" (when the stage asks for it) and the
+ * function returns true.
  * A \a total of 0 is replaced by the number of records, so the caption
  * never divides by zero.
  */

@@ -231,7 +231,6 @@ void frmMain::createControls()
 
     QFont courier( QStringLiteral( "Courier New" ) );
     courier.setPointSizeF( 9.75 );
-    courier.setBold( true );
 
     cmdZoomIn = new QPushButton( QStringLiteral( "+" ), fraMapHolder );
     cmdZoomIn->setFont( courier );

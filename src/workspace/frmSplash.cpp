@@ -125,8 +125,10 @@ bool frmSplash::eventFilter( QObject *watched, QEvent *event )
 void frmSplash::keyPressEvent( QKeyEvent *event )
 {
     // Keys that produce a character (Esc and Enter among them) close the
-    // window; arrows, function keys and lone modifiers do not.
-    if ( !event->text().isEmpty() )
+    // window; arrows, function keys, Delete and lone modifiers do not. X11
+    // reports Delete as the character DEL, which no key press types.
+    const QString text = event->text();
+    if ( !text.isEmpty() && text != QStringLiteral( "\x7f" ) )
     {
         close();
         return;

@@ -42,8 +42,10 @@ void reloadLegendAndRedraw( gis::MapWidget &map, LegendControl &legend )
 {
     legend.clear();
     legend.loadLegend( true );
-    if ( map.layerCount() > 0 )
-        map.setExtent( map.fullExtent() );
+    // setExtent() ignores an empty rectangle (layers without records) and would not redraw
+    const gis::Rect full = map.layerCount() > 0 ? map.fullExtent() : gis::Rect();
+    if ( !full.isNull() )
+        map.setExtent( full );
     else
         map.refresh();
 }

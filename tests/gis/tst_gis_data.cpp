@@ -119,6 +119,7 @@ class TestGisData : public QObject
     void connect();
     void findGeoDataset_data();
     void findGeoDataset();
+    void invalidPolygonsAreRepairedOnLoad();
 
     void newDatasetRoundTrip();
     void newDatasetReplacesOldFiles();
@@ -163,6 +164,14 @@ void TestGisData::initTestCase()
     testsupport::writeShapefile( dir, "polys.shp",
                                  { square( 0, 0 ), square( 10, 0 ),
                                    "MULTIPOLYGON(((30 0,40 0,40 10,30 10,30 0)),((50 0,60 0,60 10,50 10,50 0)))" } );
+
+    // Null shapes only, and no records at all.
+    testsupport::writeShapefile( dir, "nulls.shp", { "POLYGON EMPTY", "POLYGON EMPTY" }, {}, {}, testsupport::kUtm );
+    testsupport::writeShapefile( dir, "norecords.shp", {} );
+    // Invalid polygons: a square with a spike, a bow tie.
+    testsupport::writeShapefile( dir, "invalid.shp",
+                                 { "POLYGON((0 0,10 0,10 10,5 10,5 20,5 10,0 10,0 0))",
+                                   "POLYGON((0 0,10 10,10 0,0 10,0 0))" } );
 
     QFile junk( path( "junk.shp" ) );
     QVERIFY( junk.open( QIODevice::WriteOnly ) );
@@ -431,6 +440,8 @@ void TestGisData::findGeoDataset_data()
     QTest::addColumn<QString>( "file" );
     QTest::addColumn<qint64>( "records" ); // -1: nothing
     QTest::newRow( "shapefile" ) << "wind.shp" << qint64( 6 );
+    QTest::newRow( "only null shapes" ) << "nulls.shp" << qint64( 2 );
+    QTest::newRow( "no records" ) << "norecords.shp" << qint64( 0 );
     QTest::newRow( "missing" ) << "nosuch.shp" << qint64( -1 );
     QTest::newRow( "not a shapefile" ) << "junk.shp" << qint64( -1 );
 }
@@ -444,8 +455,30 @@ void TestGisData::findGeoDataset()
     QVERIFY( conn.connect() );
     const auto ds = conn.findGeoDataset( file );
     QCOMPARE( ds ? ds->recordCount() : -1, records );
-    if ( ds )
-        QCOMPARE( ds->fileName(), file );
+    if ( !ds )
+        return;
+    QCOMPARE( ds->fileName(), file );
+    // Null shapes have no place: they neither widen the extent nor get found.
+    QCOMPARE( ds->hasShapes(), file == "wind.shp" );
+    if ( !ds->hasShapes() )
+        QCOMPARE( ds->extent().width(), 0.0 );
+    Layer layer( ds );
+    QCOMPARE( layer.searchByDistance( { 0, 0 }, 1 ).count(), 0 );
+    QCOMPARE( layer.searchExpression( "" ).count(), records );
+}
+
+void TestGisData::invalidPolygonsAreRepairedOnLoad()
+{
+    // Overlays on invalid input give wrong areas without failing.
+    const auto ds = openFixture( "invalid.shp" );
+    QCOMPARE( ds->recordCount(), 2 );
+    const double areas[] = { 100, 50 };
+    for ( qint64 i = 0; i < 2; ++i )
+    {
+        QCOMPARE( ds->shape( i ).shapeType(), 23 );
+        QCOMPARE( GEOSisValid_r( geosContext(), ds->shape( i ).get() ), char( 1 ) );
+        QCOMPARE( ds->shape( i ).area(), areas[i] );
+    }
 }
 
 void TestGisData::newDatasetRoundTrip()

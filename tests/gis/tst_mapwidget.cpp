@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cmath>
+
 using namespace gis;
 
 namespace
@@ -224,6 +226,30 @@ class TestMapWidget : public QObject
         map.addLayer( makeLayer( { "POLYGON((1000 1000,2000 1000,2000 2000,1000 2000,1000 1000))" }, "b" ) );
         QVERIFY( sameRect( map.extent(), map.fullExtent() ) );
         QVERIFY( map.extent().left < 1000 && map.extent().right > 2000 );
+    }
+
+    void degenerateMapsAndLayersAreHarmless()
+    {
+        // A layer of null shapes only takes no part in the full extent.
+        MapWidget map;
+        map.resize( 100, 100 );
+        map.addLayer( makeLayer( { "POLYGON((1000 1000,2000 1000,2000 2000,1000 2000,1000 1000))" }, "b" ) );
+        map.addLayer( makeLayer( { "POLYGON EMPTY", "POLYGON EMPTY" }, "nulls" ) );
+        map.addLayer( makeLayer( {}, "no records" ) );
+        QVERIFY( map.fullExtent().left > 900 && map.fullExtent().bottom > 900 );
+        map.refresh();
+
+        // A map without size draws, converts and zooms without failing.
+        map.resize( 0, 0 );
+        map.refresh();
+        map.setExtent( Rect { 1000, 2000, 2000, 1000 } );
+        map.centerAt( 1500, 1500 );
+        const Point p = map.toMapPoint( 10, 10 );
+        QVERIFY( std::isfinite( p.x ) && std::isfinite( p.y ) );
+        map.drawShape( Geometry(), Symbol() );
+        QImage img( 10, 10, QImage::Format_ARGB32 );
+        QPainter painter( &img );
+        map.outputMap( painter, QRectF( 0, 0, 10, 10 ) );
     }
 
     void resizeKeepsWhatWasAskedFor()

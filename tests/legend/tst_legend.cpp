@@ -158,6 +158,14 @@ class TestLegend : public QObject
         QCOMPARE( legend.findChildren<QCheckBox *>().size(), 0 );
         legend.loadLegend();
         QCOMPARE( legend.rowCount(), 3 );
+
+        // Reloaded from the toggle's own handler: the clicked box goes later.
+        connect( &legend, &LegendControl::afterSetLayerVisible, &legend, [&legend] { legend.loadLegend(); } );
+        legend.checkBox( 1 )->click();
+        QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
+        QCOMPARE( legend.rowCount(), 3 );
+        QVERIFY( !legend.checkBox( 1 )->isChecked() );
+        QCOMPARE( legend.findChildren<QCheckBox *>().size(), 3 );
     }
 
     void layersGoneFromTheMapAreHarmless()

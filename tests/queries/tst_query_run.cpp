@@ -306,9 +306,8 @@ class TestQueryRun : public QObject
         addWindLayers( f, repeated( 700.0, 120 ) );
         QueryController &c = *f.controller;
         f.choose( QStringLiteral( "Wind by Power Density" ) );
-        c.setPumpInterval( 0 );
 
-        // Queued now, delivered by the run's first pump of the event loop.
+        // Queued now, delivered by the run's first yield, which always pumps the event loop.
         QMetaObject::invokeMethod( c.cmdUpdateMap, "click", Qt::QueuedConnection );
         c.cmdUpdateMap_Click();
 

@@ -61,6 +61,8 @@ class TestRangeQueries : public QObject
     void windQueryFillsTheModelInLockstep();
     void captionsAndYields();
     void firstRecordYieldsThenEvery50th();
+    void recordLoopStages_data();
+    void recordLoopStages();
     void cancelKeepsThePolygonsSoFar();
     void nonPolygonRecordAdvancesOnlyTheCaption();
     void unreadableValueAddsNothing();
@@ -296,6 +298,52 @@ void TestRangeQueries::firstRecordYieldsThenEvery50th()
 
     QCOMPARE( countsAtYield, ( QList<qint64> { 0, 50, 100 } ) );
     QCOMPARE( q::cResults.count(), qint64( 101 ) );
+}
+
+void TestRangeQueries::recordLoopStages_data()
+{
+    QTest::addColumn<int>( "records" );
+    QTest::addColumn<QString>( "stageWord" );
+    QTest::addColumn<qint64>( "yieldInterval" );
+    QTest::addColumn<qint64>( "firstCount" );
+    QTest::addColumn<bool>( "finishedCaption" );
+    QTest::addColumn<int>( "yields" );
+    QTest::addColumn<QStringList>( "captions" );
+
+    QTest::newRow( "overlay counting from 1, yielding every record" )
+        << 3 << "Overlaying..." << qint64( 1 ) << qint64( 1 ) << true << 3
+        << QStringList { "Overlaying... 33.3% finished", "Overlaying... 66.7% finished", "Overlaying... 100.0% finished",
+                         "Overlaying... finished" };
+    QTest::newRow( "a first stage that another follows" )
+        << 4 << "Intersecting..." << qint64( 50 ) << qint64( 0 ) << false << 1
+        << QStringList { "Intersecting... 0.0% finished", "Intersecting... 25.0% finished",
+                         "Intersecting... 50.0% finished", "Intersecting... 75.0% finished" };
+}
+
+void TestRangeQueries::recordLoopStages()
+{
+    QFETCH( int, records );
+    QFETCH( QString, stageWord );
+    QFETCH( qint64, yieldInterval );
+    QFETCH( qint64, firstCount );
+    QFETCH( bool, finishedCaption );
+    QFETCH( int, yields );
+    QFETCH( QStringList, captions );
+
+    QueryFixture f;
+    gis::LayerPtr layer = f.addWind( std::vector<QVariant>( static_cast<size_t>( records ), QVariant( 500.0 ) ) );
+    gis::Recordset rs = layer->searchExpression( QStringLiteral( "FeatureID > -1" ) );
+    RecordingCallbacks rec;
+    int handled = 0;
+
+    const bool finished = q::RunRecordLoop( rs, q::FeatureCount( rs ),
+                                            q::RecordLoopStage { stageWord, yieldInterval, firstCount, finishedCaption },
+                                            rec.callbacks(), [&]( const gis::Recordset & ) { ++handled; } );
+
+    QVERIFY( finished );
+    QCOMPARE( handled, records );
+    QCOMPARE( rec.yields, yields );
+    QCOMPARE( rec.captions, captions );
 }
 
 void TestRangeQueries::cancelKeepsThePolygonsSoFar()

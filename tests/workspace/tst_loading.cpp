@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -382,6 +383,7 @@ class TestLoading : public QObject
         QTest::addColumn<QString>( "file" );
         QTest::addColumn<int>( "records" );
         QTest::addColumn<bool>( "visible" );
+        QTest::newRow( "roads without records" ) << "43_roads.shp" << 0 << true;
         QTest::newRow( "roads 49" ) << "43_roads.shp" << 49 << true;
         QTest::newRow( "roads 50" ) << "43_roads.shp" << 50 << false;
         QTest::newRow( "cities 49" ) << "59_cities.shp" << 49 << true;
@@ -396,7 +398,9 @@ class TestLoading : public QObject
         QFETCH( bool, visible );
         const QString dir = mRoot.filePath( QStringLiteral( "count_%1_%2" ).arg( file ).arg( records ) );
         writeLayer( dir, file, records );
+        QSignalSpy redraws( mMap.get(), &gis::MapWidget::afterTrackingLayerDraw );
         load( dir, file );
+        QCOMPARE( redraws.count(), 1 );
         QCOMPARE( mMap->layerCount(), 1 );
         QCOMPARE( mMap->layer( 0 )->visible, visible );
         QCOMPARE( md_functions::isSetLayerVisible( *mMap->layer( 0 ) ), records < 50 );

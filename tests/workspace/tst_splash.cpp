@@ -118,23 +118,30 @@ void TestSplash::designSize()
 void TestSplash::keys_data()
 {
     QTest::addColumn<int>( "key" );
+    QTest::addColumn<QString>( "text" ); // as X11 reports it; null: what QTest makes of the key
     QTest::addColumn<bool>( "closes" );
-    QTest::newRow( "letter" ) << int( Qt::Key_A ) << true;
-    QTest::newRow( "space" ) << int( Qt::Key_Space ) << true;
-    QTest::newRow( "digit" ) << int( Qt::Key_7 ) << true;
-    QTest::newRow( "Esc" ) << int( Qt::Key_Escape ) << true;
-    QTest::newRow( "Enter" ) << int( Qt::Key_Return ) << true;
-    QTest::newRow( "F1" ) << int( Qt::Key_F1 ) << false;
-    QTest::newRow( "arrow" ) << int( Qt::Key_Left ) << false;
-    QTest::newRow( "Shift alone" ) << int( Qt::Key_Shift ) << false;
+    QTest::newRow( "letter" ) << int( Qt::Key_A ) << QString() << true;
+    QTest::newRow( "space" ) << int( Qt::Key_Space ) << QString() << true;
+    QTest::newRow( "digit" ) << int( Qt::Key_7 ) << QString() << true;
+    QTest::newRow( "Esc" ) << int( Qt::Key_Escape ) << QString() << true;
+    QTest::newRow( "Enter" ) << int( Qt::Key_Return ) << QString() << true;
+    QTest::newRow( "Backspace" ) << int( Qt::Key_Backspace ) << QStringLiteral( "\b" ) << true;
+    QTest::newRow( "F1" ) << int( Qt::Key_F1 ) << QString() << false;
+    QTest::newRow( "arrow" ) << int( Qt::Key_Left ) << QString() << false;
+    QTest::newRow( "Shift alone" ) << int( Qt::Key_Shift ) << QString() << false;
+    QTest::newRow( "Delete, reported as DEL" ) << int( Qt::Key_Delete ) << QStringLiteral( "\x7f" ) << false;
 }
 
 void TestSplash::keys()
 {
     QFETCH( int, key );
+    QFETCH( QString, text );
     QFETCH( bool, closes );
     frmSplash *s = showSplash();
-    QTest::keyClick( s, static_cast<Qt::Key>( key ) );
+    if ( text.isNull() )
+        QTest::keyClick( s, static_cast<Qt::Key>( key ) );
+    else
+        QTest::sendKeyEvent( QTest::Click, s, static_cast<Qt::Key>( key ), text, Qt::NoModifier );
     QCOMPARE( splashGone(), closes );
     QCOMPARE( frmMain::instance()->isVisible(), closes );
 }
