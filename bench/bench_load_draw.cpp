@@ -8,6 +8,7 @@
 
 #include "BenchCommon.h"
 
+#include "common/Constants.h"
 #include "gis/DataConnection.h"
 #include "gis/Layer.h"
 #include "gis/MapWidget.h"
@@ -16,21 +17,10 @@
 #include <QElapsedTimer>
 #include <QHash>
 
-#include <algorithm>
 #include <cstdio>
-#include <vector>
 
 namespace
 {
-const QStringList kStandardFiles {
-    "01_elevation.shp", "02_landuse.shp", "11_solar_direct.shp", "12_solar_tilt.shp", "13_solar_direct.shp",
-    "14_solar_glo.shp", "15_solar_glo.shp", "16_solar_tilt.shp", "17_solar_direct.shp", "18_solar_tilt.shp",
-    "20_wind.shp", "21_wind.shp", "22_wind.shp", "30_lakes.shp", "31_protectedarea.shp",
-    "36_subcountrybnd3.shp", "37_subcountrybnd2.shp", "38_subcountrybnd1.shp", "39_countryboundary.shp",
-    "40_rivers.shp", "42_railroad.shp", "43_roads.shp", "44_transmissionline.shp", "50_protectedarea.shp",
-    "51_powerplant.shp", "52_facilities.shp", "53_airports.shp", "59_cities.shp",
-};
-
 using bench::msSince;
 using bench::visibleFeatures;
 
@@ -44,7 +34,7 @@ QHash<QString, double> loadLayers( const QString &dir, gis::MapWidget &map )
     connection.setDatabase( dir );
     if ( !connection.connect() )
         throw std::runtime_error( "cannot connect to the data directory" );
-    for ( const QString &file : kStandardFiles )
+    for ( const QString &file : Constants::kStandardFileNames )
     {
         t.start();
         auto ds = connection.findGeoDataset( file );
@@ -71,37 +61,14 @@ bool shownAfterLoading( const gis::Layer &layer )
     return shown.contains( layer.tag );
 }
 
-struct DrawTimes
+//! Draws \a map once, then \a runs times more, and prints the first time and the best and median of the others.
+void timeRedraws( const char *what, gis::MapWidget &map, int runs )
 {
-    double first = 0;
-    double best = 0;
-    double median = 0;
-};
-
-DrawTimes timeRedraws( gis::MapWidget &map, int runs )
-{
-    DrawTimes times;
-    QElapsedTimer t;
-    t.start();
-    map.refresh();
-    times.first = msSince( t );
-    std::vector<double> ms;
-    for ( int i = 0; i < runs; ++i )
-    {
-        t.restart();
-        map.refresh();
-        ms.push_back( msSince( t ) );
-    }
-    std::sort( ms.begin(), ms.end() );
-    times.best = ms.front();
-    times.median = ms[ms.size() / 2];
-    return times;
-}
-
-void printDrawTimes( const char *what, const DrawTimes &t, qint64 features )
-{
+    const auto redraw = [&map]() { map.refresh(); };
+    const bench::Samples first = bench::timeRuns( 1, redraw );
+    const bench::Samples again = bench::timeRuns( runs, redraw );
     std::printf( "draw %-22s %9lld features: first %8.1f ms, best %8.1f ms, median %8.1f ms\n", what,
-                 static_cast<long long>( features ), t.first, t.best, t.median );
+                 static_cast<long long>( visibleFeatures( map ) ), first.first(), again.best(), again.median() );
 }
 
 void printCounts( const gis::MapWidget &map, const QHash<QString, double> &loadMs )
@@ -142,10 +109,10 @@ int run( int argc, char **argv )
     std::printf( "first full-extent draw (setExtent): %.1f ms\n", msSince( t ) );
 
     constexpr int runs = 5;
-    printDrawTimes( "all layers visible", timeRedraws( map, runs ), visibleFeatures( map ) );
+    timeRedraws( "all layers visible", map, runs );
     for ( const gis::LayerPtr &layer : map.layers() )
         layer->visible = shownAfterLoading( *layer );
-    printDrawTimes( "default visibility", timeRedraws( map, runs ), visibleFeatures( map ) );
+    timeRedraws( "default visibility", map, runs );
     return 0;
 }
 } // namespace

@@ -18,10 +18,9 @@
 // $TMPDIR/ostrapel-national and reused while it is complete.
 
 #include "BenchCommon.h"
+#include "QuerySideWidgets.h"
 
 #include "common/Constants.h"
-#include "legend/LegendControl.h"
-#include "queries/QueryController.h"
 #include "queries/QueryNames.h"
 #include "queries/md_query_functions2.h"
 #include "queries/md_query_list.h"
@@ -29,11 +28,6 @@
 #include "workspace/md_functions.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QFrame>
-#include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
 
 namespace
 {
@@ -44,36 +38,17 @@ constexpr double kRedrawTargetMs = 150;
 const QString kFinished = QStringLiteral( "Calculating... finished" );
 
 /**
- * The query side of a main window around a 1000 x 800 map: the query list,
- * the panel frames, the working label and the layer button, with the map's
+ * The query side of a main window around a 1000 x 800 map, with the map's
  * drawing events handled as the main window handles them.
  */
-class QueryWindow
+class QueryWindow : public QuerySideWidgets
 {
   public:
     QueryWindow()
     {
         window.resize( 1250, 820 );
-        cboSelectQuery = new QComboBox( &window );
-        cboSelectQuery->setGeometry( 0, 0, 240, 24 );
-        fraStartUpImage = new QFrame( &window );
-        fraEditLegend = new QFrame( &window );
-        fraEditLegend->setGeometry( 0, 30, 240, 780 );
-        fraEditLegend->hide();
-        optEditLegend[0] = new QRadioButton( QStringLiteral( "Edit Map" ), fraEditLegend );
-        optEditLegend[1] = new QRadioButton( QStringLiteral( "Show Map legend" ), fraEditLegend );
-        optEditLegend[0]->setChecked( true );
-        fraEdit = new QFrame( fraEditLegend );
-        fraEdit->setGeometry( 0, 20, 240, 760 );
-        cmdChangeLayers = new QPushButton( QStringLiteral( "Change Layers..." ), fraEdit );
-        lblWorking = new QLabel( fraEdit );
-        lblWorking->hide();
-        fraLegend = new QFrame( fraEditLegend );
-        fraLegend->hide();
-        legend = new LegendControl( fraLegend );
         map = new gis::MapWidget( &window );
         map->setGeometry( 245, 10, 1000, 800 );
-        legend->setMapSource( map );
 
         QObject::connect( map, &gis::MapWidget::beforeLayerDraw, [this]( int ) {
             if ( !Constants::bResultsDrawn )
@@ -85,10 +60,7 @@ class QueryWindow
         QObject::connect( map, &gis::MapWidget::beforeTrackingLayerDraw, [this]() { UpdateInterface(); } );
         QObject::connect( map, &gis::MapWidget::afterTrackingLayerDraw, []() { Constants::bResultsDrawn = false; } );
 
-        MainWindowParts parts { &window, map, legend, cboSelectQuery, lblWorking, fraEdit, fraStartUpImage,
-                                fraEditLegend, fraLegend, { optEditLegend[0], optEditLegend[1] }, cmdChangeLayers,
-                                [this]() { UpdateInterface(); }, []( bool ) {}, &bStartUpImage };
-        controller = new QueryController( parts );
+        createController( map, [this]() { UpdateInterface(); }, []( bool ) {} );
         // As the main window's load: the list is filled and its first entry selected.
         FillcboSelectQuery( cboSelectQuery );
         window.show();
@@ -112,19 +84,7 @@ class QueryWindow
         QApplication::processEvents();
     }
 
-    QWidget window;
-    QComboBox *cboSelectQuery = nullptr;
-    QFrame *fraStartUpImage = nullptr;
-    QFrame *fraEditLegend = nullptr;
-    QRadioButton *optEditLegend[2] = {};
-    QFrame *fraEdit = nullptr;
-    QPushButton *cmdChangeLayers = nullptr;
-    QLabel *lblWorking = nullptr;
-    QFrame *fraLegend = nullptr;
-    LegendControl *legend = nullptr;
-    gis::MapWidget *map = nullptr;
-    QueryController *controller = nullptr; //!< owned by the window
-    bool bStartUpImage = true;
+    gis::MapWidget *map = nullptr; //!< owned by the window
     QString scaleText;
 };
 

@@ -34,6 +34,18 @@ QString toQtFilter( const QString &filter )
     return out.join( QStringLiteral( ";;" ) );
 }
 
+// Runs \a dlg with the request's default extension; the chosen path, or empty when cancelled.
+QString chosenFile( QFileDialog &dlg, const Dialogs::FileRequest &request )
+{
+    QString suffix = request.defaultExt;
+    if ( suffix.startsWith( '.' ) )
+        suffix.remove( 0, 1 );
+    dlg.setDefaultSuffix( suffix );
+    if ( dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty() )
+        return {};
+    return dlg.selectedFiles().constFirst();
+}
+
 class InteractiveDialogs : public Dialogs
 {
   public:
@@ -54,22 +66,16 @@ class InteractiveDialogs : public Dialogs
         QFileDialog dlg( parent, request.title, request.initialDir, toQtFilter( request.filter ) );
         dlg.setAcceptMode( QFileDialog::AcceptOpen );
         dlg.setFileMode( QFileDialog::ExistingFile );
-        dlg.setDefaultSuffix( QString( request.defaultExt ).remove( 0, request.defaultExt.startsWith( '.' ) ? 1 : 0 ) );
-        if ( dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty() )
-            return {};
-        return dlg.selectedFiles().constFirst();
+        return chosenFile( dlg, request );
     }
 
     QString saveFile( QWidget *parent, const FileRequest &request ) override
     {
         QFileDialog dlg( parent, request.title, request.initialDir, toQtFilter( request.filter ) );
         dlg.setAcceptMode( QFileDialog::AcceptSave );
-        dlg.setDefaultSuffix( QString( request.defaultExt ).remove( 0, request.defaultExt.startsWith( '.' ) ? 1 : 0 ) );
         // The program asks its own overwrite question where it needs one.
         dlg.setOption( QFileDialog::DontConfirmOverwrite, true );
-        if ( dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty() )
-            return {};
-        return dlg.selectedFiles().constFirst();
+        return chosenFile( dlg, request );
     }
 };
 

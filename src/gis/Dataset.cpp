@@ -1,5 +1,6 @@
 #include "Dataset.h"
 
+#include "GeometryOps.h"
 #include "GisError.h"
 #include "TableDesc.h"
 
@@ -242,48 +243,14 @@ GEOSGeometry *geosOf( GEOSContextHandle_t h, const OGRGeometry *g, std::vector<O
  * give wrong areas on invalid input without failing, so shapes are made
  * valid once here. A polygon that collapses entirely is kept as read.
  */
-GEOSGeometry *validated( GEOSContextHandle_t h, GEOSGeometry *g )
+Geometry validated( Geometry g )
 {
-    if ( !g )
+    if ( !g.isPolygonal() || GEOSisValid_r( geosContext(), g.get() ) != 0 )
         return g;
-    const int type = GEOSGeomTypeId_r( h, g );
-    if ( ( type != GEOS_POLYGON && type != GEOS_MULTIPOLYGON ) || GEOSisValid_r( h, g ) != 0 )
+    Geometry repaired = ops::polygonalPart( Geometry( GEOSMakeValid_r( geosContext(), g.get() ) ) );
+    if ( repaired.isNull() )
         return g;
-    GEOSGeometry *repaired = GEOSMakeValid_r( h, g );
-    if ( !repaired )
-        return g;
-    std::vector<GEOSGeometry *> polygons;
-    const int repairedType = GEOSGeomTypeId_r( h, repaired );
-    if ( repairedType == GEOS_POLYGON || repairedType == GEOS_MULTIPOLYGON )
-    {
-        GEOSGeom_destroy_r( h, g );
-        return repaired;
-    }
-    for ( int i = 0; i < GEOSGetNumGeometries_r( h, repaired ); ++i )
-    {
-        const GEOSGeometry *part = GEOSGetGeometryN_r( h, repaired, i );
-        const int partType = GEOSGeomTypeId_r( h, part );
-        if ( partType != GEOS_POLYGON && partType != GEOS_MULTIPOLYGON )
-            continue;
-        for ( int k = 0; k < GEOSGetNumGeometries_r( h, part ); ++k )
-        {
-            const GEOSGeometry *polygon = GEOSGetGeometryN_r( h, part, k );
-            if ( GEOSisEmpty_r( h, polygon ) == 0 )
-                polygons.push_back( GEOSGeom_clone_r( h, polygon ) );
-        }
-    }
-    GEOSGeom_destroy_r( h, repaired );
-    polygons.erase( std::remove( polygons.begin(), polygons.end(), nullptr ), polygons.end() );
-    if ( polygons.empty() )
-        return g;
-    GEOSGeometry *result = polygons.size() == 1
-                               ? polygons.front()
-                               : GEOSGeom_createCollection_r( h, GEOS_MULTIPOLYGON, polygons.data(),
-                                                              static_cast<unsigned int>( polygons.size() ) );
-    if ( !result )
-        return g;
-    GEOSGeom_destroy_r( h, g );
-    return result;
+    return repaired;
 }
 
 QVariant valueOf( OGRFeature &f, int i, OGRFieldType type )
@@ -308,6 +275,35 @@ QVariant valueOf( OGRFeature &f, int i, OGRFieldType type )
         }
         default:
             return QVariant( QString::fromUtf8( f.GetFieldAsString( i ) ) );
+    }
+}
+
+//! Sets field \a i of \a f to \a v as a value of \a type; a null \a v makes the field null.
+void setFieldValue( OGRFeature &f, int i, OGRFieldType type, const QVariant &v )
+{
+    if ( v.isNull() )
+    {
+        f.SetFieldNull( i );
+        return;
+    }
+    switch ( type )
+    {
+        case OFTReal:
+            f.SetField( i, v.toDouble() );
+            break;
+        case OFTInteger:
+        case OFTInteger64:
+            f.SetField( i, static_cast<GIntBig>( v.toLongLong() ) );
+            break;
+        case OFTDate:
+        {
+            const QDate date = v.toDate();
+            f.SetField( i, date.year(), date.month(), date.day() );
+            break;
+        }
+        default:
+            f.SetField( i, v.toString().toUtf8().constData() );
+            break;
     }
 }
 
@@ -355,14 +351,11 @@ void readChunk( const QString &path, GIntBig begin, GIntBig end, const std::vect
                 break;
             if ( end >= 0 && f->GetFID() >= end )
                 break;
-            GEOSGeometry *g = geosOf( h, f->GetGeometryRef(), buffer );
-            if ( g && GEOSisEmpty_r( h, g ) != 0 )
-            {
-                // A shapefile knows no empty shapes, only null ones.
-                GEOSGeom_destroy_r( h, g );
-                g = nullptr;
-            }
-            out.shapes.emplace_back( validated( h, g ) );
+            Geometry shape( geosOf( h, f->GetGeometryRef(), buffer ) );
+            // A shapefile knows no empty shapes, only null ones.
+            if ( shape.isEmpty() )
+                shape = Geometry();
+            out.shapes.push_back( validated( std::move( shape ) ) );
             for ( int i = 0; i < fieldCount; ++i )
                 out.values.push_back( valueOf( *f, i, types[static_cast<size_t>( i )] ) );
         }
@@ -499,15 +492,15 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     if ( isShapefile && total > kRecordsPerReader )
         readers = static_cast<int>( std::min<GIntBig>( std::min<unsigned>( hardware, 8u ), total / kRecordsPerReader + 1 ) );
 
+    // Every reader opens the file itself.
+    ds.reset();
     std::vector<Chunk> chunks( static_cast<size_t>( readers ) );
     if ( readers == 1 )
     {
-        ds.reset();
         readChunk( path, 0, -1, types, chunks[0] );
     }
     else
     {
-        ds.reset();
         std::vector<std::thread> threads;
         const GIntBig step = ( total + readers - 1 ) / readers;
         for ( int r = 0; r < readers; ++r )
@@ -551,20 +544,11 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     // file header counts as lying at 0, 0, take no part.
     for ( size_t i = 0; i < self.mShapes.size(); ++i )
     {
-        const GEOSGeometry *g = self.mShapes[i].get();
-        if ( !g || GEOSisEmpty_r( h, g ) )
+        const Geometry &shape = self.mShapes[i];
+        if ( shape.isEmpty() )
             continue;
-        GEOSSTRtree_insert_r( h, p.tree, g, reinterpret_cast<void *>( static_cast<qintptr>( i ) ) );
-        double minX = 0, minY = 0, maxX = 0, maxY = 0;
-        if ( !GEOSGeom_getXMin_r( h, g, &minX ) || !GEOSGeom_getYMin_r( h, g, &minY ) || !GEOSGeom_getXMax_r( h, g, &maxX )
-             || !GEOSGeom_getYMax_r( h, g, &maxY ) )
-            continue;
-        if ( !self.mHasShapes )
-            self.mExtent = Rect { minX, maxX, maxY, minY };
-        else
-            self.mExtent = Rect { std::min( self.mExtent.left, minX ), std::max( self.mExtent.right, maxX ),
-                                  std::max( self.mExtent.top, maxY ), std::min( self.mExtent.bottom, minY ) };
-        self.mHasShapes = true;
+        GEOSSTRtree_insert_r( h, p.tree, shape.get(), reinterpret_cast<void *>( static_cast<qintptr>( i ) ) );
+        self.includeInExtent( shape );
     }
     // The tree is built on its first query; build it now so that later
     // queries only read it.
@@ -572,18 +556,22 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     return result;
 }
 
+void Dataset::includeInExtent( const Geometry &shape )
+{
+    const std::optional<Rect> env = shape.envelope();
+    if ( !env )
+        return;
+    mExtent = mHasShapes ? mExtent.united( *env ) : *env;
+    mHasShapes = true;
+}
+
 std::vector<qint64> Dataset::recordsInRect( const Rect &r ) const
 {
     std::vector<qint64> found;
     if ( !d || !d->tree )
         return found;
-    GEOSContextHandle_t h = geosContext();
-    GEOSGeometry *query = GEOSGeom_createRectangle_r( h, std::min( r.left, r.right ), std::min( r.bottom, r.top ),
-                                                      std::max( r.left, r.right ), std::max( r.bottom, r.top ) );
-    if ( !query )
-        throw GisError( "cannot build search rectangle: " + lastGeosError() );
-    GEOSSTRtree_query_r( h, d->tree, query, collectItem, &found );
-    GEOSGeom_destroy_r( h, query );
+    const Geometry query = ops::fromRect( r );
+    GEOSSTRtree_query_r( geosContext(), d->tree, query.get(), collectItem, &found );
     return found;
 }
 
@@ -647,32 +635,8 @@ std::vector<qint64> Dataset::search( const QString &where ) const
         {
             feature.SetFID( r );
             for ( int i = 0; i < fieldCount; ++i )
-            {
-                const QVariant &v = d->values[static_cast<size_t>( r * fieldCount + i )];
-                if ( v.isNull() )
-                {
-                    feature.SetFieldNull( i );
-                    continue;
-                }
-                switch ( types[static_cast<size_t>( i )] )
-                {
-                    case OFTReal:
-                        feature.SetField( i, v.toDouble() );
-                        break;
-                    case OFTInteger64:
-                        feature.SetField( i, static_cast<GIntBig>( v.toLongLong() ) );
-                        break;
-                    case OFTDate:
-                    {
-                        const QDate date = v.toDate();
-                        feature.SetField( i, date.year(), date.month(), date.day() );
-                        break;
-                    }
-                    default:
-                        feature.SetField( i, v.toString().toUtf8().constData() );
-                        break;
-                }
-            }
+                setFieldValue( feature, i, types[static_cast<size_t>( i )],
+                               d->values[static_cast<size_t>( r * fieldCount + i )] );
             if ( layer->CreateFeature( &feature ) != OGRERR_NONE )
                 throw GisError( "cannot prepare the attribute search" );
         }
@@ -731,21 +695,7 @@ qint64 Dataset::addRecord( Geometry shape, const std::vector<QVariant> &values )
     for ( size_t i = 0; i < fieldCount; ++i )
         d->values.push_back( i < values.size() ? values[i] : QVariant() );
 
-    if ( !shape.isEmpty() )
-    {
-        double minX = 0, minY = 0, maxX = 0, maxY = 0;
-        GEOSContextHandle_t h = geosContext();
-        if ( GEOSGeom_getXMin_r( h, shape.get(), &minX ) && GEOSGeom_getYMin_r( h, shape.get(), &minY )
-             && GEOSGeom_getXMax_r( h, shape.get(), &maxX ) && GEOSGeom_getYMax_r( h, shape.get(), &maxY ) )
-        {
-            if ( !mHasShapes )
-                mExtent = Rect { minX, maxX, maxY, minY };
-            else
-                mExtent = Rect { std::min( mExtent.left, minX ), std::max( mExtent.right, maxX ),
-                                 std::max( mExtent.top, maxY ), std::min( mExtent.bottom, minY ) };
-            mHasShapes = true;
-        }
-    }
+    includeInExtent( shape );
     mShapes.push_back( std::move( shape ) );
     return recordCount() - 1;
 }
@@ -818,32 +768,7 @@ void Dataset::stopEditing()
             feature->SetGeometryDirectly( g );
         }
         for ( int i = 0; i < fieldCount; ++i )
-        {
-            const QVariant &v = d->values[static_cast<size_t>( r * fieldCount + i )];
-            if ( v.isNull() )
-            {
-                feature->SetFieldNull( i );
-                continue;
-            }
-            switch ( types[static_cast<size_t>( i )] )
-            {
-                case OFTReal:
-                    feature->SetField( i, v.toDouble() );
-                    break;
-                case OFTInteger:
-                    feature->SetField( i, static_cast<GIntBig>( v.toLongLong() ) );
-                    break;
-                case OFTDate:
-                {
-                    const QDate date = v.toDate();
-                    feature->SetField( i, date.year(), date.month(), date.day() );
-                    break;
-                }
-                default:
-                    feature->SetField( i, v.toString().toUtf8().constData() );
-                    break;
-            }
-        }
+            setFieldValue( *feature, i, types[static_cast<size_t>( i )], d->values[static_cast<size_t>( r * fieldCount + i )] );
         if ( layer->CreateFeature( feature.get() ) != OGRERR_NONE )
             throw GisError( "cannot write record " + std::to_string( r ) + ": " + CPLGetLastErrorMsg() );
     }

@@ -100,6 +100,8 @@ class Dataset
 
   private:
     Dataset() = default;
+    //! Grows the extent by the envelope of a non-empty \a shape.
+    void includeInExtent( const Geometry &shape );
     struct Private;
     std::unique_ptr<Private> d;
 

@@ -157,4 +157,16 @@ double Geometry::area() const
     return a;
 }
 
+std::optional<Rect> Geometry::envelope() const
+{
+    if ( !mGeom )
+        return std::nullopt;
+    GEOSContextHandle_t h = geosContext();
+    double minX = 0, minY = 0, maxX = 0, maxY = 0;
+    if ( !GEOSGeom_getXMin_r( h, mGeom.get(), &minX ) || !GEOSGeom_getYMin_r( h, mGeom.get(), &minY )
+         || !GEOSGeom_getXMax_r( h, mGeom.get(), &maxX ) || !GEOSGeom_getYMax_r( h, mGeom.get(), &maxY ) )
+        return std::nullopt;
+    return Rect { minX, maxX, maxY, minY };
+}
+
 } // namespace gis

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "Rect.h"
+
 #include <geos_c.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace gis
@@ -51,6 +54,8 @@ class Geometry
     int shapeType() const;
 
     double area() const; //!< square map units; 0 for null
+    //! Bounding rectangle; none for a null or empty geometry.
+    std::optional<Rect> envelope() const;
 
     const GEOSGeometry *get() const { return mGeom.get(); }
     GEOSGeometry *release() { return mGeom.release(); }

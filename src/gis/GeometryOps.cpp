@@ -35,16 +35,6 @@ Geometry runRepaired( const char *name, const BinaryOp &op, const GEOSGeometry *
     throw GisError( std::string( name ) + " failed: " + first );
 }
 
-bool envelopeWithin( const GEOSGeometry *g, const Rect &r )
-{
-    GEOSContextHandle_t h = geosContext();
-    double minX = 0, minY = 0, maxX = 0, maxY = 0;
-    if ( !GEOSGeom_getXMin_r( h, g, &minX ) || !GEOSGeom_getYMin_r( h, g, &minY ) || !GEOSGeom_getXMax_r( h, g, &maxX )
-         || !GEOSGeom_getYMax_r( h, g, &maxY ) )
-        return false;
-    return minX >= r.left && maxX <= r.right && minY >= r.bottom && maxY <= r.top;
-}
-
 //! Polygonal part of \a g, clipped to \a extent when one is given.
 Geometry finish( Geometry g, const std::optional<Rect> &extent )
 {
@@ -54,7 +44,9 @@ Geometry finish( Geometry g, const std::optional<Rect> &extent )
     // A degenerate rectangle (a map without layers) would clip everything away.
     if ( extent->width() <= 0 || extent->height() <= 0 )
         return g;
-    if ( envelopeWithin( g.get(), *extent ) )
+    const std::optional<Rect> env = g.envelope();
+    if ( env && env->left >= extent->left && env->right <= extent->right && env->bottom >= extent->bottom
+         && env->top <= extent->top )
         return g;
     const Geometry box = fromRect( *extent );
     return polygonalPart( runRepaired( "clipping", GEOSIntersection_r, g.get(), box.get() ) );
@@ -179,11 +171,6 @@ Geometry unionAll( const std::vector<const GEOSGeometry *> &parts )
         return GEOSUnaryUnion_r( ctx, a );
     };
     return polygonalPart( runRepaired( "union", op, collection.get(), nullptr ) );
-}
-
-double area( const Geometry &g )
-{
-    return g.area();
 }
 
 } // namespace ops

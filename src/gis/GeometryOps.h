@@ -28,7 +28,6 @@ Geometry unionAll( const std::vector<const GEOSGeometry *> &parts );
 Geometry polygonalPart( Geometry g );
 //! Polygon of a rectangle.
 Geometry fromRect( const Rect &r );
-double area( const Geometry &g );
 } // namespace ops
 
 } // namespace gis

@@ -54,16 +54,13 @@ const Symbol &SymbolChooser::symbolFor( qint64 record )
         // A null or non-numeric value draws in the lowest class.
         bool ok = false;
         const double d = v.isNull() ? 0 : v.toDouble( &ok );
-        const int c = ok ? mBreaks->classOf( d ) : 0;
-        if ( c < 0 || c > mBreaks->breakCount() )
-            return mLayer.symbol;
-        return mBreaks->symbol( c );
+        return mBreaks->symbol( ok ? mBreaks->classOf( d ) : 0 );
     }
     const QString text = v.toString();
     auto it = mValueIndex.constFind( text );
     if ( it == mValueIndex.constEnd() )
         it = mValueIndex.insert( text, mValues->indexOf( text ) );
-    if ( *it < 0 || *it >= mValues->valueCount() )
+    if ( *it < 0 )
         return mLayer.symbol;
     return mValues->symbol( *it );
 }
@@ -271,18 +268,8 @@ QRectF MapRenderer::drawFeatures( QPainter &painter, const Layer &layer, const F
             currentKind = f.kind;
         }
         drawCached( painter, direct, f, cache.ringData(), cache.pointData(), symbol, view, buffer );
-        if ( !any )
-        {
-            drawn = f.envelope;
-            any = true;
-        }
-        else
-        {
-            drawn.left = std::min( drawn.left, f.envelope.left );
-            drawn.right = std::max( drawn.right, f.envelope.right );
-            drawn.bottom = std::min( drawn.bottom, f.envelope.bottom );
-            drawn.top = std::max( drawn.top, f.envelope.top );
-        }
+        drawn = any ? drawn.united( f.envelope ) : f.envelope;
+        any = true;
     }
     if ( !any )
         return {};

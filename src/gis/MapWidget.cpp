@@ -234,18 +234,8 @@ Rect MapWidget::fullExtent() const
         if ( !std::isfinite( e.left ) || !std::isfinite( e.right ) || !std::isfinite( e.top ) || !std::isfinite( e.bottom )
              || e.right < e.left || e.top < e.bottom )
             continue;
-        if ( !any )
-        {
-            u = e;
-            any = true;
-        }
-        else
-        {
-            u.left = std::min( u.left, e.left );
-            u.right = std::max( u.right, e.right );
-            u.bottom = std::min( u.bottom, e.bottom );
-            u.top = std::max( u.top, e.top );
-        }
+        u = any ? u.united( e ) : e;
+        any = true;
     }
     if ( !any )
         return mExtent;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 namespace gis
 {
 
@@ -24,6 +26,13 @@ struct Rect
     double height() const { return top - bottom; }
     Point center() const { return { ( left + right ) / 2, ( top + bottom ) / 2 }; }
     bool isNull() const { return width() <= 0 && height() <= 0; }
+
+    //! The smallest rectangle holding both this one and \a other.
+    Rect united( const Rect &other ) const
+    {
+        return { std::min( left, other.left ), std::max( right, other.right ), std::max( top, other.top ),
+                 std::min( bottom, other.bottom ) };
+    }
 
     //! Scales the rectangle about its centre by \a factor (0.5 halves width and height).
     void scaleRectangle( double factor )

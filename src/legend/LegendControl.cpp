@@ -67,17 +67,11 @@ std::vector<ClassRow> classRowsOf( const gis::Layer &layer )
     return rows;
 }
 
+// A layer of no known shape kind shows a fill swatch.
 gis::ShapeKind kindOf( const gis::Layer &layer )
 {
-    try
-    {
-        const gis::ShapeKind k = layer.shapeType();
-        return k == gis::ShapeNone ? gis::ShapePolygon : k;
-    }
-    catch ( ... )
-    {
-        return gis::ShapePolygon;
-    }
+    const gis::ShapeKind k = layer.shapeType();
+    return k == gis::ShapeNone ? gis::ShapePolygon : k;
 }
 
 QPixmap swatch( const gis::Symbol &symbol, gis::ShapeKind kind )

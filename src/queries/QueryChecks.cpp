@@ -168,7 +168,7 @@ void getMaxWindDensity( const gis::MapWidget &map )
     try
     {
         const int index = md_functions::cLayerIndex.item( kWindFile );
-        records = map.layer( index )->searchExpression( QStringLiteral( "WINDPWRD" ) + QStringLiteral( " >= 0" ) );
+        records = map.layer( index )->searchExpression( QStringLiteral( "WINDPWRD >= 0" ) );
     }
     catch ( const std::exception & )
     {

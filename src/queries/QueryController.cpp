@@ -62,13 +62,6 @@ const QStringList kSolarOfferedWithLayers {
     QStringLiteral( "10 km Solar PV Annual Average(KWH/M2/DAY)" ),
 };
 
-void setTextColour( QLabel *label, const QColor &colour )
-{
-    QPalette palette = label->palette();
-    palette.setColor( QPalette::WindowText, colour );
-    label->setPalette( palette );
-}
-
 bool isNumeric( const QString &text )
 {
     return querynumbers::toNumber( text ).has_value();
@@ -296,10 +289,7 @@ void QueryController::SetQueryInputControls()
         resetLayout();
 
         const QString query = mParts.cboSelectQuery->currentText();
-        const bool windWithDefaultRows = query == kWindByPowerDensity || query == kWindMinusProtected
-                                         || query == kWindLandUse || query == kWindRoads || query == kWindTransmission;
-
-        if ( windWithDefaultRows || query == kWindAll )
+        if ( isWindQuery( query ) )
         {
             lblQuery1[0]->setText( kMinWind );
             placeAndShow( lblQuery1[0], kWideLabelLeft, 240, kWideLabelWidth, 255 );
@@ -610,7 +600,9 @@ void QueryController::ControlEnable( bool enable )
 
 void QueryController::setWorkingColour( const QColor &colour )
 {
-    setTextColour( mParts.lblWorking, colour );
+    QPalette palette = mParts.lblWorking->palette();
+    palette.setColor( QPalette::WindowText, colour );
+    mParts.lblWorking->setPalette( palette );
 }
 
 QueryCallbacks QueryController::windowCallbacks()

@@ -32,24 +32,27 @@ void QueryInputs::addIndexedLayer( const QString &fileName, gis::LayerPtr layer 
     mIndexedLayers.emplace_back( fileName, std::move( layer ) );
 }
 
-gis::LayerPtr QueryInputs::layer( const QString &fileName ) const
+gis::LayerPtr QueryInputs::findIndexedLayer( const QString &fileName ) const
 {
     for ( const auto &entry : mIndexedLayers )
     {
         if ( entry.first.compare( fileName, Qt::CaseInsensitive ) == 0 && entry.second )
             return entry.second;
     }
-    throw gis::GisError( "layer index: no layer " + fileName.toStdString() );
+    return nullptr;
+}
+
+gis::LayerPtr QueryInputs::layer( const QString &fileName ) const
+{
+    gis::LayerPtr found = findIndexedLayer( fileName );
+    if ( !found )
+        throw gis::GisError( "layer index: no layer " + fileName.toStdString() );
+    return found;
 }
 
 bool QueryInputs::hasLayer( const QString &fileName ) const
 {
-    for ( const auto &entry : mIndexedLayers )
-    {
-        if ( entry.first.compare( fileName, Qt::CaseInsensitive ) == 0 && entry.second )
-            return true;
-    }
-    return false;
+    return findIndexedLayer( fileName ) != nullptr;
 }
 
 gis::LayerPtr QueryInputs::layerByName( const QString &name ) const

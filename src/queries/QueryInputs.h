@@ -48,5 +48,7 @@ struct QueryInputs
     gis::LayerPtr layerByName( const QString &name ) const;
 
   private:
+    gis::LayerPtr findIndexedLayer( const QString &fileName ) const;
+
     std::vector<std::pair<QString, gis::LayerPtr>> mIndexedLayers;
 };

@@ -70,19 +70,18 @@ QueryPanel::QueryPanel( QWidget *fraEdit )
         txtQuery1[i]->setVisible( i == 0 );
     }
 
-    cboQueryDropDown = new QComboBox( frame );
-    cboQueryDropDown->setObjectName( QStringLiteral( "cboQueryDropDown" ) );
-    cboQueryDropDown->setEditable( true );
-    cboQueryDropDown->setInsertPolicy( QComboBox::NoInsert );
-    place( cboQueryDropDown, kCboMin );
-    cboQueryDropDown->hide();
-
-    cboQueryDropDown2 = new QComboBox( frame );
-    cboQueryDropDown2->setObjectName( QStringLiteral( "cboQueryDropDown2" ) );
-    cboQueryDropDown2->setEditable( true );
-    cboQueryDropDown2->setInsertPolicy( QComboBox::NoInsert );
-    place( cboQueryDropDown2, kCboMax );
-    cboQueryDropDown2->hide();
+    // The bounds boxes offer the class breaks but take any typed text.
+    const auto boundBox = [frame]( const QString &name, const Box &box ) {
+        auto *combo = new QComboBox( frame );
+        combo->setObjectName( name );
+        combo->setEditable( true );
+        combo->setInsertPolicy( QComboBox::NoInsert );
+        place( combo, box );
+        combo->hide();
+        return combo;
+    };
+    cboQueryDropDown = boundBox( QStringLiteral( "cboQueryDropDown" ), kCboMin );
+    cboQueryDropDown2 = boundBox( QStringLiteral( "cboQueryDropDown2" ), kCboMax );
 
     cboQueryDropDown3 = new QComboBox( frame );
     cboQueryDropDown3->setObjectName( QStringLiteral( "cboQueryDropDown3" ) );

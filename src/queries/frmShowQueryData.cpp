@@ -216,30 +216,18 @@ QString CreateAreaDescription( int colour, const ResultModel::Run &run )
             }
         }
 
-        if ( wind )
-        {
-            const QString head = QStringLiteral( "Wind Power Density " );
-            auto text = []( double v ) { return querynumbers::numberText( v ); };
-            if ( k < 0 )
-                return head + QStringLiteral( "< 200" );
-            if ( k == 0 )
-                return head + QStringLiteral( "< " ) + text( renderer->breakValue( 0 ) );
-            if ( k == n )
-                return head + QStringLiteral( ">= " ) + text( renderer->breakValue( n - 1 ) );
-            return head + QStringLiteral( ">= " ) + text( renderer->breakValue( k - 1 ) ) + QStringLiteral( " and < " )
-                   + text( renderer->breakValue( k ) );
-        }
-
-        const QString head = QStringLiteral( "Solar Resource " );
-        auto text = []( double v ) { return querynumbers::fixedText( v, 1 ); };
+        const QString head = wind ? QStringLiteral( "Wind Power Density " ) : QStringLiteral( "Solar Resource " );
+        const auto text = [wind]( double v ) {
+            return wind ? querynumbers::numberText( v ) : querynumbers::fixedText( v, 1 );
+        };
         if ( k < 0 )
-            return {};
+            return wind ? head + QStringLiteral( "< 200" ) : QString();
         if ( k == 0 )
             return head + QStringLiteral( "< " ) + text( renderer->breakValue( 0 ) );
         if ( k == n )
             return head + QStringLiteral( ">= " ) + text( renderer->breakValue( n - 1 ) );
-        return head + QStringLiteral( ">= " ) + text( renderer->breakValue( k - 1 ) ) + QStringLiteral( " < " )
-               + text( renderer->breakValue( k ) );
+        return head + QStringLiteral( ">= " ) + text( renderer->breakValue( k - 1 ) )
+               + ( wind ? QStringLiteral( " and < " ) : QStringLiteral( " < " ) ) + text( renderer->breakValue( k ) );
     }
     catch ( const std::exception & )
     {

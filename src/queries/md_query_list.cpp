@@ -1,5 +1,7 @@
 #include "md_query_list.h"
 
+#include "QueryNames.h"
+
 #include "common/ErrorMessage.h"
 
 #include <QComboBox>
@@ -10,11 +12,10 @@
 
 namespace
 {
-const QStringList kQueryNames = {
-    QStringLiteral( "No Query (Base Map)" ),         QStringLiteral( "Wind by Power Density" ),
-    QStringLiteral( "Best wind - protected areas" ), QStringLiteral( "Best wind + land use" ),
-    QStringLiteral( "Best wind + roads" ),           QStringLiteral( "Best wind + transmission" ),
-    QStringLiteral( "Best wind (all)" ),             QStringLiteral( "Best Solar X kWh/m2/day" ),
+const QStringList kQueryNames {
+    querynames::kNoQuery,     querynames::kWindByPowerDensity, querynames::kWindMinusProtected,
+    querynames::kWindLandUse, querynames::kWindRoads,          querynames::kWindTransmission,
+    querynames::kWindAll,     querynames::kSolar,
 };
 } // namespace
 

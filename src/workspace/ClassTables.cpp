@@ -293,135 +293,53 @@ int landUseColor( const QString &key )
     return byName.value( key, kLandUseDefaultColor );
 }
 
-namespace
-{
-StandardLayerStyle solar( const QString &file, const QString &field, const QString &legendName )
-{
-    StandardLayerStyle s;
-    s.file = file;
-    s.rendererField = field;
-    s.legendName = legendName;
-    s.captionReplacesName = true;
-    return s;
-}
-
-StandardLayerStyle plain( const QString &file, const QString &legendName )
-{
-    StandardLayerStyle s;
-    s.file = file;
-    s.legendName = legendName;
-    return s;
-}
-} // namespace
-
 const std::vector<StandardLayerStyle> &StandardLayerStyles()
 {
     static const std::vector<StandardLayerStyle> rows = [] {
-        std::vector<StandardLayerStyle> r;
-
-        StandardLayerStyle s = plain( QStringLiteral( "01_elevation.shp" ), QStringLiteral( "Elevation (meters)" ) );
-        s.rendererField = QStringLiteral( "Elev_m" );
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "02_landuse.shp" ), QStringLiteral( "Land Use" ) );
-        s.rendererField = QStringLiteral( "LAND_USE" );
-        r.push_back( s );
-
+        std::vector<StandardLayerStyle> r = {
+            { .file = QStringLiteral( "01_elevation.shp" ), .rendererField = QStringLiteral( "Elev_m" ),
+              .legendName = QStringLiteral( "Elevation (meters)" ) },
+            { .file = QStringLiteral( "02_landuse.shp" ), .rendererField = QStringLiteral( "LAND_USE" ),
+              .legendName = QStringLiteral( "Land Use" ) },
+            { .file = QStringLiteral( "20_wind.shp" ), .rendererField = QStringLiteral( "WINDPWRD" ), .outline = false,
+              .legendName = QStringLiteral( "Wind Power Density (W/m2)" ) },
+            { .file = QStringLiteral( "31_protectedarea.shp" ), .color = rgb( 0, 128, 0 ), .style = 4, .outline = true,
+              .outlineColor = rgb( 0, 128, 0 ), .legendName = QStringLiteral( "Protected Areas" ) },
+            { .file = QStringLiteral( "30_lakes.shp" ), .color = rgb( 127, 199, 242 ), .outline = false,
+              .legendName = QStringLiteral( "Lakes" ) },
+            { .file = QStringLiteral( "40_rivers.shp" ), .color = rgb( 0, 0, 255 ),
+              .legendName = QStringLiteral( "Rivers" ) },
+            { .file = QStringLiteral( "36_subcountrybnd3.shp" ), .style = 1, .outline = true, .size = 1,
+              .outlineColor = rgb( 230, 152, 0 ), .legendName = QStringLiteral( "Additional Boundary" ) },
+            { .file = QStringLiteral( "39_countryboundary.shp" ), .style = 1, .outline = true, .size = 1.5,
+              .outlineColor = rgb( 0, 0, 0 ), .legendName = QStringLiteral( "Country Boundary" ) },
+            { .file = QStringLiteral( "37_subcountrybnd2.shp" ), .style = 1, .outline = true, .size = 1,
+              .outlineColor = rgb( 115, 38, 0 ), .legendName = QStringLiteral( "Other Boundary" ) },
+            { .file = QStringLiteral( "38_subcountrybnd1.shp" ), .style = 1, .outline = true, .size = 1,
+              .outlineColor = rgb( 0, 0, 0 ), .legendName = QStringLiteral( "State Boundaries" ), .labels = true },
+            { .file = QStringLiteral( "42_railroad.shp" ), .color = rgb( 255, 0, 0 ), .style = 2,
+              .legendName = QStringLiteral( "Railways" ) },
+            { .file = QStringLiteral( "43_roads.shp" ), .color = rgb( 255, 0, 0 ), .size = 2,
+              .legendName = QStringLiteral( "Roads" ) },
+            { .file = QStringLiteral( "44_transmissionline.shp" ), .color = rgb( 0, 0, 0 ), .style = 3,
+              .legendName = QStringLiteral( "Transmission Lines" ) },
+            { .file = QStringLiteral( "51_powerplant.shp" ), .color = rgb( 0, 0, 0 ), .style = 3,
+              .legendName = QStringLiteral( "Power Plants" ) },
+            { .file = QStringLiteral( "50_protectedarea.shp" ), .color = rgb( 128, 64, 64 ), .style = 2,
+              .legendName = QStringLiteral( "Historic Sites" ) },
+            { .file = QStringLiteral( "52_facilities.shp" ), .color = rgb( 0, 255, 255 ), .style = 1,
+              .legendName = QStringLiteral( "Facilities" ) },
+            { .file = QStringLiteral( "53_airports.shp" ), .color = rgb( 255, 128, 0 ), .style = 2,
+              .legendName = QStringLiteral( "Airports" ) },
+            { .file = QStringLiteral( "59_cities.shp" ), .color = rgb( 255, 0, 0 ), .style = 0,
+              .legendName = QStringLiteral( "Cities" ) },
+        };
         for ( const SolarResourceName &n : SolarResourceNames )
         {
             for ( const QString &file : n.files )
-                r.push_back( solar( file, n.field, n.legendName ) );
+                r.push_back( { .file = file, .rendererField = n.field,
+                               .legendName = n.legendName, .captionReplacesName = true } );
         }
-
-        s = plain( QStringLiteral( "20_wind.shp" ), QStringLiteral( "Wind Power Density (W/m2)" ) );
-        s.rendererField = QStringLiteral( "WINDPWRD" );
-        s.outline = false;
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "31_protectedarea.shp" ), QStringLiteral( "Protected Areas" ) );
-        s.color = rgb( 0, 128, 0 );
-        s.style = 4;
-        s.outline = true;
-        s.outlineColor = rgb( 0, 128, 0 );
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "30_lakes.shp" ), QStringLiteral( "Lakes" ) );
-        s.color = rgb( 127, 199, 242 );
-        s.outline = false;
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "40_rivers.shp" ), QStringLiteral( "Rivers" ) );
-        s.color = rgb( 0, 0, 255 );
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "36_subcountrybnd3.shp" ), QStringLiteral( "Additional Boundary" ) );
-        s.style = 1;
-        s.outline = true;
-        s.size = 1;
-        s.outlineColor = rgb( 230, 152, 0 );
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "39_countryboundary.shp" ), QStringLiteral( "Country Boundary" ) );
-        s.style = 1;
-        s.outline = true;
-        s.size = 1.5;
-        s.outlineColor = rgb( 0, 0, 0 );
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "37_subcountrybnd2.shp" ), QStringLiteral( "Other Boundary" ) );
-        s.style = 1;
-        s.outline = true;
-        s.size = 1;
-        s.outlineColor = rgb( 115, 38, 0 );
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "38_subcountrybnd1.shp" ), QStringLiteral( "State Boundaries" ) );
-        s.style = 1;
-        s.outline = true;
-        s.outlineColor = rgb( 0, 0, 0 );
-        s.size = 1;
-        s.labels = true;
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "42_railroad.shp" ), QStringLiteral( "Railways" ) );
-        s.color = rgb( 255, 0, 0 );
-        s.style = 2;
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "43_roads.shp" ), QStringLiteral( "Roads" ) );
-        s.color = rgb( 255, 0, 0 );
-        s.size = 2;
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "44_transmissionline.shp" ), QStringLiteral( "Transmission Lines" ) );
-        s.color = rgb( 0, 0, 0 );
-        s.style = 3;
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "51_powerplant.shp" ), QStringLiteral( "Power Plants" ) );
-        s.color = rgb( 0, 0, 0 );
-        s.style = 3;
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "50_protectedarea.shp" ), QStringLiteral( "Historic Sites" ) );
-        s.color = rgb( 128, 64, 64 );
-        s.style = 2;
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "52_facilities.shp" ), QStringLiteral( "Facilities" ) );
-        s.color = rgb( 0, 255, 255 );
-        s.style = 1;
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "53_airports.shp" ), QStringLiteral( "Airports" ) );
-        s.color = rgb( 255, 128, 0 );
-        s.style = 2;
-        r.push_back( s );
-
-        s = plain( QStringLiteral( "59_cities.shp" ), QStringLiteral( "Cities" ) );
-        s.color = rgb( 255, 0, 0 );
-        s.style = 0;
-        r.push_back( s );
         return r;
     }();
     return rows;

@@ -72,14 +72,15 @@ int landUseColor( const QString &key );
  */
 struct StandardLayerStyle
 {
-    QString file;
-    QString rendererField;
-    std::optional<int> color;
-    std::optional<int> style;
-    std::optional<bool> outline;
-    std::optional<double> size;
-    std::optional<int> outlineColor;
-    QString legendName;
+    // Every member is initialised, so a row of the table names only the settings it makes.
+    QString file {};
+    QString rendererField {};
+    std::optional<int> color {};
+    std::optional<int> style {};
+    std::optional<bool> outline {};
+    std::optional<double> size {};
+    std::optional<int> outlineColor {};
+    QString legendName {};
     bool captionReplacesName = false;
     bool labels = false;
 };

@@ -38,8 +38,9 @@ bool HelpViewer::showDocument( const QString &path )
     if ( !file.open( QIODevice::ReadOnly ) )
         return false;
     const QString html = QString::fromUtf8( file.readAll() );
-    mBrowser->document()->setBaseUrl( QUrl::fromLocalFile( QFileInfo( path ).absoluteFilePath() ) );
-    mBrowser->setSearchPaths( { QFileInfo( path ).absolutePath() } );
+    const QFileInfo info( path );
+    mBrowser->document()->setBaseUrl( QUrl::fromLocalFile( info.absoluteFilePath() ) );
+    mBrowser->setSearchPaths( { info.absolutePath() } );
     mBrowser->setHtml( html );
     show();
     raise();

@@ -7,6 +7,7 @@
 #include "common/Constants.h"
 #include "common/Dialogs.h"
 #include "common/ErrorMessage.h"
+#include "common/Resources.h"
 #include "common/Twips.h"
 #include "gis/MapWidget.h"
 #include "legend/LegendControl.h"
@@ -30,16 +31,6 @@
 #include <cmath>
 #include <exception>
 #include <stdexcept>
-
-// Pictures are compiled into the library; this pulls them into the program.
-static void initResources()
-{
-    static const bool done = [] {
-        Q_INIT_RESOURCE( resources );
-        return true;
-    }();
-    Q_UNUSED( done )
-}
 
 namespace
 {
@@ -94,7 +85,7 @@ frmMain *frmMain::existingInstance()
 
 frmMain::frmMain()
 {
-    initResources();
+    initProgramResources();
     setWindowTitle( QStringLiteral( "Ostrapel" ) );
     createControls();
     createMenus();
@@ -311,7 +302,6 @@ void frmMain::Form_Load()
         // window manager: the style's title-bar height stands in for it.
         const int titleBar = style()->pixelMetric( QStyle::PM_TitleBarHeight, nullptr, this );
         resize( twips::toPxX( 12630, this ), twips::toPxY( 8835, this ) - titleBar );
-        twips::place( Toolbar1, 0, 0, 12630, 420 );
 
         const int windowW = toTwipsX( width(), this );
         const int windowH = toTwipsY( height(), this );
@@ -386,7 +376,8 @@ void frmMain::Form_Unload()
         }
         for ( auto it = others.crbegin(); it != others.crend(); ++it )
         {
-            QWidget *w = *it;
+            // Tracked, not copied: closing one window may delete it or another.
+            const QPointer<QWidget> &w = *it;
             if ( !w )
                 continue;
             w->close();

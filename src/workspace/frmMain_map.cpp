@@ -44,6 +44,13 @@ bool exceeds( double full, double current )
     return full - current > scale * 1e-9;
 }
 
+void scaleExtent( gis::MapWidget &map, double factor )
+{
+    gis::Rect r = map.extent();
+    r.scaleRectangle( factor );
+    map.setExtent( r );
+}
+
 int pointerForTool( int tool )
 {
     switch ( tool )
@@ -78,9 +85,7 @@ void frmMain::cmdZoomIn_Click()
     try
     {
         Constants::bResultsDrawn = false;
-        gis::Rect r = Map1->extent();
-        r.scaleRectangle( 1.0 / iZoomFactor );
-        Map1->setExtent( r );
+        scaleExtent( *Map1, 1.0 / iZoomFactor );
     }
     catch ( const std::exception & )
     {
@@ -93,9 +98,7 @@ void frmMain::cmdZoomOut_Click()
     try
     {
         Constants::bResultsDrawn = false;
-        gis::Rect r = Map1->extent();
-        r.scaleRectangle( iZoomFactor );
-        Map1->setExtent( r );
+        scaleExtent( *Map1, iZoomFactor );
     }
     catch ( const std::exception & )
     {
@@ -181,9 +184,7 @@ void frmMain::Map1_MouseUp( int button, int shift, double x, double y )
             return;
 
         // Scale first: the release point is then read against the new extent.
-        gis::Rect r = Map1->extent();
-        r.scaleRectangle( button == 1 ? 1.0 / iZoomFactor : static_cast<double>( iZoomFactor ) );
-        Map1->setExtent( r );
+        scaleExtent( *Map1, button == 1 ? 1.0 / iZoomFactor : static_cast<double>( iZoomFactor ) );
         const gis::Point p = Map1->toMapPoint( fx, fy );
         Map1->centerAt( p.x, p.y );
     }

@@ -4,6 +4,7 @@
 #include "frmShowLayersDialog.h"
 
 #include "common/ErrorMessage.h"
+#include "common/Resources.h"
 #include "common/Twips.h"
 #include "gis/MapWidget.h"
 
@@ -16,16 +17,6 @@
 #include <QScreen>
 
 #include <exception>
-
-// Pictures are compiled into the library; this pulls them into the program.
-static void initResources()
-{
-    static const bool done = [] {
-        Q_INIT_RESOURCE( resources );
-        return true;
-    }();
-    Q_UNUSED( done )
-}
 
 QPointer<frmSplash> frmSplash::sInstance;
 
@@ -47,7 +38,7 @@ frmSplash *frmSplash::existingInstance()
 frmSplash::frmSplash()
     : QWidget( nullptr, Qt::Window | Qt::FramelessWindowHint )
 {
-    initResources();
+    initProgramResources();
     setAttribute( Qt::WA_DeleteOnClose );
     setFocusPolicy( Qt::StrongFocus );
     setFixedSize( twips::toPxX( 10080, this ), twips::toPxY( 6930, this ) );

@@ -80,7 +80,6 @@ void LoadProject( const QString &fileTitle, const QString &fullFileName, gis::Ma
         }
         else
         {
-            map.clearLayers();
             const QStringList names = shapefileNames( sDataPath );
             QSet<QString> loaded;
             for ( qsizetype n = 0; n < names.size(); ++n )

@@ -126,14 +126,21 @@ class TestGisData : public QObject
     void newDatasetCutsLongFieldName();
 
     void layerCloneCopiesRenderer();
-    void classBreaks_data();
-    void classBreaks();
     void valueMap();
     void stringCollection();
 
   private:
     QString path( const QString &file ) const { return mDir.filePath( file ); }
     std::shared_ptr<Dataset> openFixture( const QString &file ) const { return Dataset::open( path( file ) ); }
+    //! A connection on \a dir, made first when missing.
+    static DataConnection connectTo( const QString &dir )
+    {
+        QDir().mkpath( dir );
+        DataConnection conn;
+        conn.setDatabase( dir );
+        conn.connect();
+        return conn;
+    }
 
     QTemporaryDir mDir;
 };
@@ -485,10 +492,8 @@ void TestGisData::newDatasetRoundTrip()
 {
     const auto source = openFixture( "wind.shp" );
     const QString outDir = mDir.path() + "/out";
-    QVERIFY( QDir().mkpath( outDir ) );
-    DataConnection conn;
-    conn.setDatabase( outDir );
-    QVERIFY( conn.connect() );
+    DataConnection conn = connectTo( outDir );
+    QVERIFY( conn.connected() );
 
     TableDesc desc;
     desc.setFieldCount( 1 );
@@ -540,10 +545,8 @@ void TestGisData::newDatasetRoundTrip()
 void TestGisData::newDatasetReplacesOldFiles()
 {
     const QString outDir = mDir.path() + "/replace";
-    QVERIFY( QDir().mkpath( outDir ) );
-    DataConnection conn;
-    conn.setDatabase( outDir );
-    QVERIFY( conn.connect() );
+    DataConnection conn = connectTo( outDir );
+    QVERIFY( conn.connected() );
     TableDesc desc;
     desc.setFieldCount( 1 );
     desc.field( 0 ).name = "ANNTILT";
@@ -566,10 +569,8 @@ void TestGisData::newDatasetReplacesOldFiles()
 void TestGisData::newDatasetCutsLongFieldName()
 {
     const QString outDir = mDir.path() + "/long";
-    QVERIFY( QDir().mkpath( outDir ) );
-    DataConnection conn;
-    conn.setDatabase( outDir );
-    QVERIFY( conn.connect() );
+    DataConnection conn = connectTo( outDir );
+    QVERIFY( conn.connected() );
     TableDesc desc;
     desc.setFieldCount( 1 );
     desc.field( 0 ).name = "POWERDENSITY";
@@ -602,30 +603,6 @@ void TestGisData::layerCloneCopiesRenderer()
     copied->setBreak( 0, 999 );
     QCOMPARE( breaks->breakValue( 0 ), 200.0 );
     QCOMPARE( copied->breakValue( 1 ), 300.0 );
-}
-
-void TestGisData::classBreaks_data()
-{
-    QTest::addColumn<double>( "value" );
-    QTest::addColumn<int>( "symbol" );
-    QTest::newRow( "below the first break" ) << 199.9 << 0;
-    QTest::newRow( "on the first break" ) << 200.0 << 0;
-    QTest::newRow( "just above" ) << 200.1 << 1;
-    QTest::newRow( "on the last break" ) << 400.0 << 2;
-    QTest::newRow( "above the last break" ) << 400.5 << 3;
-}
-
-void TestGisData::classBreaks()
-{
-    QFETCH( double, value );
-    QFETCH( int, symbol );
-    ClassBreaksRenderer r;
-    r.setBreakCount( 3 );
-    r.setBreak( 0, 200 );
-    r.setBreak( 1, 300 );
-    r.setBreak( 2, 400 );
-    r.symbol( 3 ).color = rgb( 1, 2, 3 ); // there is a symbol above the last break
-    QCOMPARE( r.classOf( value ), symbol );
 }
 
 void TestGisData::valueMap()

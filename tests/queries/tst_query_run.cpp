@@ -99,31 +99,11 @@ class TestQueryRun : public QObject
 
         QTest::newRow( "wind Max" ) << wind << "500" << "Max" << "5" << "5" << false << "" << -1;
         QTest::newRow( "wind Max with blanks" ) << wind << "500" << " Max " << "5" << "5" << false << "" << -1;
-        QTest::newRow( "wind max lower case" ) << wind << "500" << "max" << "5" << "5" << false
-                                               << "Please enter a numeric value for Max. Wind Power Density" << -1;
-        QTest::newRow( "wind min letters" ) << wind << "abc" << "800" << "5" << "5" << false
-                                            << "Please enter a numeric value for Min. Wind Power Density" << -1;
-        QTest::newRow( "wind equal" ) << wind << "500" << "500" << "5" << "5" << false
-                                      << "Max. Wind Power Density should be > Min. Wind Power Density" << -1;
-        QTest::newRow( "wind max range" ) << wind << "500" << "10001" << "5" << "5" << false
-                                          << "Max. Wind Power Density should be >= 0 and 10000" << -1;
-        QTest::newRow( "wind min range" ) << wind << "-5" << "500" << "5" << "5" << false
-                                          << "Min. Wind Power Density should be >= 0 and 10000" << -1;
-        QTest::newRow( "solar min letters" ) << solar << "x" << "9" << "5" << "5" << false
-                                             << "Please enter a numeric value for Min. Solar Resource" << -1;
-        QTest::newRow( "solar min range" ) << solar << "-1" << "9" << "5" << "5" << false
-                                           << "Min. Solar Resource should be >= 0 and <= 10" << -1;
-        QTest::newRow( "solar Max" ) << solar << "2" << "Max" << "5" << "5" << false
-                                     << "Please enter a numeric value for Max. Solar Resourcey" << -1;
-        QTest::newRow( "solar 10.5" ) << solar << "2" << "10.5" << "5" << "5" << false
-                                      << "Max. Solar Resource should be >= 0 and <= 10" << -1;
         QTest::newRow( "solar reversed" ) << solar << "3" << "2" << "5" << "5" << false
                                           << "Max. Solar Resource should be > Min. Solar Resource" << -1;
         QTest::newRow( "solar ok" ) << solar << "3.5" << "9" << "5" << "5" << false << "" << -1;
-        QTest::newRow( "roads empty" ) << roads << "500" << "Max" << "5" << "" << false << number << -1;
-        QTest::newRow( "roads 0" ) << roads << "500" << "Max" << "5" << "0" << false << proximity << -1;
         QTest::newRow( "roads 0.001" ) << roads << "500" << "Max" << "5" << "0.001" << false << "" << -1;
-        QTest::newRow( "roads 25" ) << roads << "500" << "Max" << "5" << "25" << false << "" << -1;
+        QTest::newRow( "roads empty" ) << roads << "500" << "Max" << "5" << "" << false << number << -1;
         QTest::newRow( "lines 25.01" ) << lines << "500" << "Max" << "5" << "25.01" << false << proximity << -1;
         QTest::newRow( "all transmission empty" ) << all << "500" << "Max" << "" << "2" << true << number << 1;
         QTest::newRow( "all transmission 30" ) << all << "500" << "Max" << "30" << "2" << true
@@ -132,8 +112,6 @@ class TestQueryRun : public QObject
                                        << "Proximity to roads must be >=0.001 and <= 25km." << 2;
         QTest::newRow( "all no land use" ) << all << "500" << "Max" << "2" << "2" << false
                                            << "Please select a land use." << -1;
-        QTest::newRow( "land use none" ) << landUse << "500" << "Max" << "5" << "5" << false
-                                         << "Please select a land use." << -1;
         QTest::newRow( "land use one" ) << landUse << "500" << "Max" << "5" << "5" << true << "" << -1;
         QTest::newRow( "no query" ) << QStringLiteral( "No Query (Base Map)" ) << "x" << "y" << "" << "" << false << ""
                                     << -1;

@@ -2,6 +2,8 @@
 // the set serves the program: names, projection, record numbering, fields,
 // sizes, value classes, geometry and determinism.
 
+#include "common/Constants.h"
+
 #include <ogr_geometry.h>
 #include <ogrsf_frmts.h>
 
@@ -16,15 +18,6 @@
 
 namespace
 {
-const QStringList kStandardFiles {
-    "01_elevation.shp", "02_landuse.shp", "11_solar_direct.shp", "12_solar_tilt.shp", "13_solar_direct.shp",
-    "14_solar_glo.shp", "15_solar_glo.shp", "16_solar_tilt.shp", "17_solar_direct.shp", "18_solar_tilt.shp",
-    "20_wind.shp", "21_wind.shp", "22_wind.shp", "30_lakes.shp", "31_protectedarea.shp",
-    "36_subcountrybnd3.shp", "37_subcountrybnd2.shp", "38_subcountrybnd1.shp", "39_countryboundary.shp",
-    "40_rivers.shp", "42_railroad.shp", "43_roads.shp", "44_transmissionline.shp", "50_protectedarea.shp",
-    "51_powerplant.shp", "52_facilities.shp", "53_airports.shp", "59_cities.shp",
-};
-
 QStringList solarFields( const QString &kind )
 {
     QStringList fields { "Cell_ID", "Gridcode", "Lon", "Lat" };
@@ -139,6 +132,8 @@ class TestSampleData : public QObject
     void subdivisionsNest();
     void protectedAreasOverlapWind();
     void deterministic();
+    void optionIsNoDirectory_data();
+    void optionIsNoDirectory();
 
   private:
     ShapeTable table( const QString &file ) const { return readTable( mFirst.filePath( file ) ); }
@@ -160,7 +155,7 @@ void TestSampleData::initTestCase()
 void TestSampleData::standardFile_data()
 {
     QTest::addColumn<QString>( "file" );
-    for ( const QString &file : kStandardFiles )
+    for ( const QString &file : Constants::kStandardFileNames )
         QTest::newRow( qPrintable( file ) ) << file;
 }
 
@@ -414,7 +409,7 @@ void TestSampleData::protectedAreasOverlapWind()
 
 void TestSampleData::deterministic()
 {
-    for ( const QString &file : kStandardFiles )
+    for ( const QString &file : Constants::kStandardFileNames )
     {
         for ( const char *ext : { ".dbf", ".shp" } )
         {
@@ -425,6 +420,29 @@ void TestSampleData::deterministic()
             QVERIFY2( a.readAll() == b.readAll(), qPrintable( name ) );
         }
     }
+}
+
+void TestSampleData::optionIsNoDirectory_data()
+{
+    QTest::addColumn<QStringList>( "arguments" );
+    QTest::newRow( "--help" ) << QStringList { "--help" };
+    QTest::newRow( "-h" ) << QStringList { "-h" };
+    QTest::newRow( "--national first" ) << QStringList { "--national", "out" };
+}
+
+// An option where the directory belongs is a usage error and writes nothing.
+void TestSampleData::optionIsNoDirectory()
+{
+    QFETCH( QStringList, arguments );
+    QTemporaryDir work;
+    QVERIFY( work.isValid() );
+    QProcess p;
+    p.setWorkingDirectory( work.path() );
+    p.start( qEnvironmentVariable( "OSTRAPEL_SAMPLEDATA" ), arguments );
+    QVERIFY( p.waitForFinished( 120000 ) );
+    QCOMPARE( p.exitStatus(), QProcess::NormalExit );
+    QCOMPARE( p.exitCode(), 2 );
+    QVERIFY( QDir( work.path() ).entryList( QDir::AllEntries | QDir::NoDotAndDotDot ).isEmpty() );
 }
 
 QTEST_GUILESS_MAIN( TestSampleData )

@@ -65,6 +65,14 @@ void setText( OGRFeature &f, int field, const QString &text )
 {
     f.SetField( field, text.toUtf8().constData() );
 }
+
+//! Writes the parts of \a line inside \a country, cut into pieces of about \a pieceLength, with the field values \a sink holds.
+void writeLinePieces( ShapefileSink &sink, const CountryShape &country, const OGRLineString &line, double pieceLength )
+{
+    for ( auto &clipped : country.clipLine( line ) )
+        for ( auto &piece : splitLine( *clipped, pieceLength ) )
+            sink.write( std::move( piece ) );
+}
 } // namespace
 
 SampleSize SampleSize::standard()
@@ -481,12 +489,8 @@ void SampleDataSet::writeRailways( const QString &dir )
     {
         auto line = makeWindingLine( random, mCities[0].at, mCities[i].at, 6 * kKm, 1 * kKm );
         const QString railway = mCities[0].name + QLatin1Char( '-' ) + mCities[i].name + QStringLiteral( " Railway" );
-        for ( auto &clipped : mCountry.clipLine( *line ) )
-            for ( auto &piece : splitLine( *clipped, 40 * kKm ) )
-            {
-                setText( sink.feature(), 1, railway );
-                sink.write( std::move( piece ) );
-            }
+        setText( sink.feature(), 1, railway );
+        writeLinePieces( sink, mCountry, *line, 40 * kKm );
     }
     finish( sink, name );
 }
@@ -497,12 +501,8 @@ void SampleDataSet::writeRoads( const QString &dir )
     SampleRandom random( kSeed ^ 0x40AD5 );
     ShapefileSink sink( dir, name, wkbLineString, mSrs, { { "NAME", OFTString, 40 } } );
     auto writeRoad = [&]( const OGRLineString &line, const QString &road ) {
-        for ( auto &clipped : mCountry.clipLine( line ) )
-            for ( auto &piece : splitLine( *clipped, mSize.roadPiece ) )
-            {
-                setText( sink.feature(), 1, road );
-                sink.write( std::move( piece ) );
-            }
+        setText( sink.feature(), 1, road );
+        writeLinePieces( sink, mCountry, line, mSize.roadPiece );
     };
     // Highways join every city to its two nearest neighbours.
     std::vector<std::pair<int, int>> links;
@@ -532,13 +532,9 @@ void SampleDataSet::writeTransmission( const QString &dir )
     ShapefileSink sink( dir, name, wkbLineString, mSrs, { { "NAME", OFTString, 60 }, { "VOLTAGE", OFTInteger, 6 } } );
     auto writeLine = [&]( XY from, XY to, const QString &line, int voltage ) {
         auto shape = makeWindingLine( random, from, to, 2 * kKm, 2 * kKm );
-        for ( auto &clipped : mCountry.clipLine( *shape ) )
-            for ( auto &piece : splitLine( *clipped, 30 * kKm ) )
-            {
-                setText( sink.feature(), 1, line );
-                sink.feature().SetField( 2, voltage );
-                sink.write( std::move( piece ) );
-            }
+        setText( sink.feature(), 1, line );
+        sink.feature().SetField( 2, voltage );
+        writeLinePieces( sink, mCountry, *shape, 30 * kKm );
     };
     // The grid's backbone joins the ten largest cities; every plant feeds the nearest city.
     for ( int i = 1; i < 10; ++i )

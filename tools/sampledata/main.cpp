@@ -12,7 +12,8 @@
 // shapefiles, deterministic. Usage: ostrapel-sampledata <outdir> [--national]
 int main( int argc, char **argv )
 {
-    if ( argc < 2 || argc > 3 || ( argc == 3 && std::strcmp( argv[2], "--national" ) != 0 ) )
+    // An option in the directory's place ("--help") would otherwise become a folder of 28 files.
+    if ( argc < 2 || argc > 3 || argv[1][0] == '-' || ( argc == 3 && std::strcmp( argv[2], "--national" ) != 0 ) )
     {
         std::fprintf( stderr, "usage: %s <outdir> [--national]\n", argv[0] );
         return 2;
