@@ -9,6 +9,7 @@ packages=(
   libgdal-dev gdal-bin libgeos-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth xdotool imagemagick poppler-utils
+  locales
 )
 
 missing=()
