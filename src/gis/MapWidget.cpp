@@ -277,6 +277,9 @@ void MapWidget::refresh()
             mImage = QImage( size, QImage::Format_ARGB32_Premultiplied );
         mImage.fill( Qt::white );
 
+        // Every layer raises its event, hidden ones too, so what the handlers
+        // paint appears even when every layer is switched off; only the
+        // visible layers are drawn.
         struct Visible
         {
             int index;
@@ -287,12 +290,12 @@ void MapWidget::refresh()
         for ( int i = layerCount() - 1; i >= 0; --i )
         {
             const LayerPtr &l = mLayers[static_cast<size_t>( i )];
-            if ( !l || !l->visible )
+            if ( !l )
                 continue;
             Visible v { i, l, nullptr };
             try
             {
-                if ( l->geoDataset() )
+                if ( l->visible && l->geoDataset() )
                     v.cache = FeatureCache::of( l->geoDataset() );
             }
             catch ( ... )
@@ -533,9 +536,10 @@ void MapWidget::outputMap( QPainter &painter, const QRectF &target )
     const Rect extent = fitToShape( mExtent, target.width(), target.height() );
     const MapView view = MapView::make( extent, target, deviceDpi / screenDpi );
 
+    // As in refresh(): every layer raises its event, the visible ones are drawn.
     std::vector<std::pair<int, LayerPtr>> visible;
     for ( int i = layerCount() - 1; i >= 0; --i )
-        if ( mLayers[static_cast<size_t>( i )] && mLayers[static_cast<size_t>( i )]->visible )
+        if ( mLayers[static_cast<size_t>( i )] )
             visible.emplace_back( i, mLayers[static_cast<size_t>( i )] );
 
     painter.save();
@@ -559,7 +563,7 @@ void MapWidget::outputMap( QPainter &painter, const QRectF &target )
             emit beforeLayerDraw( index );
             if ( !self )
                 break;
-            if ( !layer->geoDataset() )
+            if ( !layer->visible || !layer->geoDataset() )
                 continue;
             const auto cache = FeatureCache::of( layer->geoDataset() );
             painter.save();

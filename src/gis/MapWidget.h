@@ -24,8 +24,8 @@ struct MapView;
  * both fitted to the widget's shape, and a cached image of the last redraw.
  *
  * Every redraw renders into the cached image (paintEvent only blits it) and
- * raises, in this order: beforeLayerDraw(i) before each visible layer is
- * drawn (bottom layer first; hidden layers raise nothing), then
+ * raises, in this order: beforeLayerDraw(i) before each layer, bottom layer
+ * first (hidden layers raise it too but are not drawn), then
  * beforeTrackingLayerDraw() and afterTrackingLayerDraw(). drawShape() paints
  * into the redraw in progress and may be called from those handlers; what is
  * painted at beforeLayerDraw(i) lies under layer i and over the layers below.
