@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "LayerFixture.h"
 
 #include "gis/Fonts.h"
 #include "gis/GisError.h"
@@ -9,7 +9,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -52,24 +51,26 @@ class TestMapWidget : public QObject
     Q_OBJECT
 
   private:
-    QTemporaryDir mDir;
-    int mFile = 0;
+    testsupport::LayerFixture mLayers;
 
-    //! A layer of one or more WKT shapes with a numeric field V and a text field T.
-    LayerPtr makeLayer( const QStringList &wkts, const QString &name, const std::vector<double> &values = {},
-                        const QStringList &texts = {} )
+    //! Sizes \a map to \a w x \a h pixels, adds \a layers (the first at the bottom) and draws \a extent.
+    static void draw( MapWidget &map, int w, int h, const Rect &extent, const std::vector<LayerPtr> &layers )
     {
-        const QString file = QStringLiteral( "l%1.shp" ).arg( mFile++ );
-        std::vector<std::vector<QVariant>> rows;
-        for ( int i = 0; i < wkts.size(); ++i )
-            rows.push_back( { i < static_cast<int>( values.size() ) ? QVariant( values[static_cast<size_t>( i )] ) : QVariant( 0.0 ),
-                              i < texts.size() ? QVariant( texts[i] ) : QVariant( QString() ) } );
-        testsupport::writeShapefile( mDir.path(), file, wkts,
-                                     { { "V", testsupport::FieldSpec::Real, 12, 4 }, { "T", testsupport::FieldSpec::String, 40 } },
-                                     rows, testsupport::kUtm );
-        auto layer = std::make_shared<Layer>( Dataset::open( mDir.filePath( file ) ) );
-        layer->name = name;
-        return layer;
+        map.resize( w, h );
+        for ( const LayerPtr &layer : layers )
+            map.addLayer( layer );
+        map.setExtent( extent );
+    }
+
+    //! Shows \a map at \a w x \a h pixels with one map unit per pixel, y up from the bottom edge.
+    static bool showPixelMap( MapWidget &map, int w, int h )
+    {
+        map.resize( w, h );
+        map.show();
+        if ( !QTest::qWaitForWindowExposed( &map ) )
+            return false;
+        map.setExtent( Rect { 0, double( w ), double( h ), 0 } );
+        return true;
     }
 
     static Symbol solid( int color )
@@ -85,8 +86,8 @@ class TestMapWidget : public QObject
     void addPutsNewLayerOnTop()
     {
         MapWidget map;
-        auto a = makeLayer( { kSquare }, "a" );
-        auto b = makeLayer( { kSquare }, "b" );
+        auto a = mLayers.layer( { kSquare }, "a" );
+        auto b = mLayers.layer( { kSquare }, "b" );
         map.addLayer( a );
         map.addLayer( b );
         QCOMPARE( map.layerCount(), 2 );
@@ -105,9 +106,9 @@ class TestMapWidget : public QObject
     {
         MapWidget map;
         map.resize( 100, 100 );
-        map.addLayer( makeLayer( { kSquare }, "bottom" ) );
-        map.addLayer( makeLayer( { kSquare }, "hidden" ) );
-        map.addLayer( makeLayer( { kSquare }, "top" ) );
+        map.addLayer( mLayers.layer( { kSquare }, "bottom" ) );
+        map.addLayer( mLayers.layer( { kSquare }, "hidden" ) );
+        map.addLayer( mLayers.layer( { kSquare }, "top" ) );
         map.layer( 1 )->visible = false;
         QStringList log;
         connect( &map, &MapWidget::beforeLayerDraw, this, [&]( int i ) {
@@ -125,30 +126,14 @@ class TestMapWidget : public QObject
         QVERIFY( !map.isDrawing() );
     }
 
-    void emptyMapStillRaisesTrackingEvents()
-    {
-        MapWidget map;
-        map.resize( 50, 50 );
-        QSignalSpy layerSpy( &map, &MapWidget::beforeLayerDraw );
-        QSignalSpy afterSpy( &map, &MapWidget::afterTrackingLayerDraw );
-        const Rect before = map.extent();
-        map.refresh();
-        QCOMPARE( layerSpy.count(), 0 );
-        QCOMPARE( afterSpy.count(), 1 );
-        QVERIFY( sameRect( map.fullExtent(), before ) );
-    }
-
     void drawShapePaintsBetweenLayersAndOnlyDuringRedraw()
     {
-        MapWidget map;
-        map.resize( 100, 100 );
-        auto bottom = makeLayer( { kSquare }, "bottom" );
+        auto bottom = mLayers.layer( { kSquare }, "bottom" );
         bottom->symbol = solid( rgb( 0, 0, 255 ) );
-        auto top = makeLayer( { "POLYGON((0 0,50 0,50 50,0 50,0 0))" }, "top" );
+        auto top = mLayers.layer( { "POLYGON((0 0,50 0,50 50,0 50,0 0))" }, "top" );
         top->symbol = solid( rgb( 0, 255, 0 ) );
-        map.addLayer( bottom );
-        map.addLayer( top );
-        map.setExtent( Rect { 0, 100, 100, 0 } );
+        MapWidget map;
+        draw( map, 100, 100, Rect { 0, 100, 100, 0 }, { bottom, top } );
 
         const Geometry shape = Geometry::fromWkt( "POLYGON((25 25,75 25,75 75,25 75,25 25))" );
         // Outside a redraw nothing is painted and nothing breaks.
@@ -168,6 +153,14 @@ class TestMapWidget : public QObject
         QCOMPARE( pixel( img, redOnly.x(), redOnly.y() ), QColor( 255, 0, 0 ) );
         QCOMPARE( pixel( img, underTop.x(), underTop.y() ), QColor( 0, 255, 0 ) );
         QCOMPARE( pixel( img, blueOnly.x(), blueOnly.y() ), QColor( 0, 0, 255 ) );
+
+        // Hidden layers are not drawn; what the handler draws for them stays.
+        bottom->visible = false;
+        top->visible = false;
+        map.refresh();
+        const QImage hidden = map.cachedImage();
+        QCOMPARE( pixel( hidden, underTop.x(), underTop.y() ), QColor( 255, 0, 0 ) );
+        QCOMPARE( pixel( hidden, blueOnly.x(), blueOnly.y() ), QColor( Qt::white ) );
     }
 
     void setExtentFitsWidgetShape_data()
@@ -198,7 +191,7 @@ class TestMapWidget : public QObject
     {
         MapWidget map;
         map.resize( 333, 217 );
-        map.addLayer( makeLayer( { "POLYGON((500000.1 4000000.3,612345.7 4000000.3,612345.7 4100000.9,500000.1 4000000.3))" },
+        map.addLayer( mLayers.layer( { "POLYGON((500000.1 4000000.3,612345.7 4000000.3,612345.7 4100000.9,500000.1 4000000.3))" },
                                  "odd" ) );
         const Rect full = map.fullExtent();
         QVERIFY( full.width() > 612345.7 - 500000.1 );
@@ -222,22 +215,31 @@ class TestMapWidget : public QObject
     {
         MapWidget map;
         map.resize( 100, 100 );
-        map.addLayer( makeLayer( { kSquare }, "a" ) );
+        map.addLayer( mLayers.layer( { kSquare }, "a" ) );
         map.setExtent( Rect { 10, 20, 20, 10 } );
         map.clearLayers();
-        map.addLayer( makeLayer( { "POLYGON((1000 1000,2000 1000,2000 2000,1000 2000,1000 1000))" }, "b" ) );
+        map.addLayer( mLayers.layer( { "POLYGON((1000 1000,2000 1000,2000 2000,1000 2000,1000 1000))" }, "b" ) );
         QVERIFY( sameRect( map.extent(), map.fullExtent() ) );
         QVERIFY( map.extent().left < 1000 && map.extent().right > 2000 );
     }
 
     void degenerateMapsAndLayersAreHarmless()
     {
-        // A layer of null shapes only takes no part in the full extent.
+        // An empty map keeps its extent and still raises the tracking events.
         MapWidget map;
         map.resize( 100, 100 );
-        map.addLayer( makeLayer( { "POLYGON((1000 1000,2000 1000,2000 2000,1000 2000,1000 1000))" }, "b" ) );
-        map.addLayer( makeLayer( { "POLYGON EMPTY", "POLYGON EMPTY" }, "nulls" ) );
-        map.addLayer( makeLayer( {}, "no records" ) );
+        QSignalSpy layerSpy( &map, &MapWidget::beforeLayerDraw );
+        QSignalSpy afterSpy( &map, &MapWidget::afterTrackingLayerDraw );
+        const Rect before = map.extent();
+        map.refresh();
+        QCOMPARE( layerSpy.count(), 0 );
+        QCOMPARE( afterSpy.count(), 1 );
+        QVERIFY( sameRect( map.fullExtent(), before ) );
+
+        // A layer of null shapes only takes no part in the full extent.
+        map.addLayer( mLayers.layer( { "POLYGON((1000 1000,2000 1000,2000 2000,1000 2000,1000 1000))" }, "b" ) );
+        map.addLayer( mLayers.layer( { "POLYGON EMPTY", "POLYGON EMPTY" }, "nulls" ) );
+        map.addLayer( mLayers.layer( {}, "no records" ) );
         QVERIFY( map.fullExtent().left > 900 && map.fullExtent().bottom > 900 );
         map.refresh();
 
@@ -257,10 +259,7 @@ class TestMapWidget : public QObject
     void resizeKeepsWhatWasAskedFor()
     {
         MapWidget map;
-        map.resize( 100, 100 );
-        map.show();
-        QVERIFY( QTest::qWaitForWindowExposed( &map ) );
-        map.setExtent( Rect { 0, 100, 100, 0 } );
+        QVERIFY( showPixelMap( map, 100, 100 ) );
         map.resize( 200, 100 );
         QTRY_COMPARE( map.extent().width(), 200.0 );
         map.resize( 100, 100 );
@@ -311,10 +310,7 @@ class TestMapWidget : public QObject
     void rubberBandClickKeepsExtentAndMouseUpComesAfterHandler()
     {
         MapWidget map;
-        map.resize( 200, 100 );
-        map.show();
-        QVERIFY( QTest::qWaitForWindowExposed( &map ) );
-        map.setExtent( Rect { 0, 200, 100, 0 } );
+        QVERIFY( showPixelMap( map, 200, 100 ) );
         QStringList log;
         Rect tracked { 1, 2, 3, 4 };
         connect( &map, &MapWidget::mouseDown, this, [&]( int button, int shift, double x, double y ) {
@@ -342,10 +338,7 @@ class TestMapWidget : public QObject
         sendMouse( &map, QEvent::MouseButtonRelease, QPointF( 150, 80 ), Qt::LeftButton, true );
         sendMouse( &map, QEvent::MouseButtonPress, QPointF( 50, 20 ), Qt::LeftButton, false );
         QCOMPARE( log, QStringList( { "down 1 0 50 20", "down done", "up 1 150 80" } ) );
-        QCOMPARE( tracked.left, 50.0 );
-        QCOMPARE( tracked.right, 150.0 );
-        QCOMPARE( tracked.top, 80.0 );
-        QCOMPARE( tracked.bottom, 20.0 );
+        QVERIFY( sameRect( tracked, Rect { 50, 150, 80, 20 } ) );
     }
 
     void rubberBandThroughTheWindowSystem()
@@ -353,10 +346,7 @@ class TestMapWidget : public QObject
         // The release reaches the widget through its window while the press
         // handler is still tracking.
         MapWidget map;
-        map.resize( 200, 100 );
-        map.show();
-        QVERIFY( QTest::qWaitForWindowExposed( &map ) );
-        map.setExtent( Rect { 0, 200, 100, 0 } );
+        QVERIFY( showPixelMap( map, 200, 100 ) );
         QStringList log;
         connect( &map, &MapWidget::mouseDown, this, [&]( int, int, double, double ) {
             const Rect r = map.trackRectangle();
@@ -374,10 +364,7 @@ class TestMapWidget : public QObject
     void trackingEndsWhenTheMapIsHidden()
     {
         MapWidget map;
-        map.resize( 200, 100 );
-        map.show();
-        QVERIFY( QTest::qWaitForWindowExposed( &map ) );
-        map.setExtent( Rect { 0, 200, 100, 0 } );
+        QVERIFY( showPixelMap( map, 200, 100 ) );
         bool returned = false;
         connect( &map, &MapWidget::mouseDown, this, [&]( int, int, double, double ) {
             map.pan();
@@ -392,9 +379,7 @@ class TestMapWidget : public QObject
     void releaseWithoutTrackingRaisesMouseUpAtOnce()
     {
         MapWidget map;
-        map.resize( 100, 100 );
-        map.show();
-        QVERIFY( QTest::qWaitForWindowExposed( &map ) );
+        QVERIFY( showPixelMap( map, 100, 100 ) );
         QSignalSpy down( &map, &MapWidget::mouseDown );
         QSignalSpy up( &map, &MapWidget::mouseUp );
         sendMouse( &map, QEvent::MouseButtonPress, QPointF( 10, 10 ), Qt::RightButton, false );
@@ -413,10 +398,7 @@ class TestMapWidget : public QObject
     void panMovesTheExtentBeforeMouseUp()
     {
         MapWidget map;
-        map.resize( 200, 100 );
-        map.show();
-        QVERIFY( QTest::qWaitForWindowExposed( &map ) );
-        map.setExtent( Rect { 0, 200, 100, 0 } );
+        QVERIFY( showPixelMap( map, 200, 100 ) );
         Rect atMouseUp;
         connect( &map, &MapWidget::mouseDown, this, [&]( int, int, double, double ) { map.pan(); } );
         connect( &map, &MapWidget::mouseUp, this, [&]( int, int, double, double ) { atMouseUp = map.extent(); } );
@@ -467,31 +449,22 @@ class TestMapWidget : public QObject
     {
         QFETCH( double, value );
         QFETCH( int, cls );
-        auto r = std::make_shared<ClassBreaksRenderer>();
-        r->field = "V";
-        r->setBreakCount( 6 );
-        const double breaks[] = { 200, 300, 400, 500, 600, 800 };
-        for ( int i = 0; i < 6; ++i )
-            r->setBreak( i, breaks[i] );
+        auto r = testsupport::windDensityBreaks( "V" );
         for ( int i = 0; i <= 6; ++i )
             r->symbol( i ) = solid( rgb( 10 * i, 100, 200 ) );
         QCOMPARE( r->classOf( value ), cls );
 
         // The drawn colour follows the same rule.
-        MapWidget map;
-        map.resize( 50, 50 );
-        auto layer = makeLayer( { kSquare }, "classes", { value } );
+        auto layer = mLayers.layer( { kSquare }, "classes", { value } );
         layer->renderer = r;
-        map.addLayer( layer );
-        map.setExtent( Rect { 0, 100, 100, 0 } );
+        MapWidget map;
+        draw( map, 50, 50, Rect { 0, 100, 100, 0 }, { layer } );
         QCOMPARE( map.cachedImage().pixelColor( 25, 25 ), QColor( 10 * cls, 100, 200 ) );
     }
 
     void valueMapDrawsListedValuesOnly()
     {
-        MapWidget map;
-        map.resize( 100, 50 );
-        auto layer = makeLayer( { "POLYGON((0 0,50 0,50 50,0 50,0 0))", "POLYGON((50 0,100 0,100 50,50 50,50 0))" }, "lu", {},
+        auto layer = mLayers.layer( { "POLYGON((0 0,50 0,50 50,0 50,0 0))", "POLYGON((50 0,100 0,100 50,50 50,50 0))" }, "lu", {},
                                 { "FOREST", " forest " } );
         auto r = std::make_shared<ValueMapRenderer>();
         r->field = "T";
@@ -500,8 +473,8 @@ class TestMapWidget : public QObject
         r->symbol( 0 ) = solid( rgb( 26, 129, 78 ) );
         layer->renderer = r;
         layer->symbol = solid( rgb( 175, 175, 177 ) );
-        map.addLayer( layer );
-        map.setExtent( Rect { 0, 100, 50, 0 } );
+        MapWidget map;
+        draw( map, 100, 50, Rect { 0, 100, 50, 0 }, { layer } );
         QCOMPARE( map.cachedImage().pixelColor( 25, 25 ), QColor( 26, 129, 78 ) );
         QCOMPARE( map.cachedImage().pixelColor( 75, 25 ), QColor( 175, 175, 177 ) );
     }
@@ -522,15 +495,13 @@ class TestMapWidget : public QObject
     {
         QFETCH( int, style );
         QFETCH( int, fillPixels );
-        MapWidget map;
-        map.resize( 100, 100 );
-        auto layer = makeLayer( { "POLYGON((10 10,90 10,90 90,10 90,10 10))" }, "fill" );
+        auto layer = mLayers.layer( { "POLYGON((10 10,90 10,90 90,10 90,10 10))" }, "fill" );
         layer->symbol.color = rgb( 255, 0, 0 );
         layer->symbol.style = style;
         layer->symbol.outline = true;
         layer->symbol.outlineColor = rgb( 0, 0, 0 );
-        map.addLayer( layer );
-        map.setExtent( Rect { 0, 100, 100, 0 } );
+        MapWidget map;
+        draw( map, 100, 100, Rect { 0, 100, 100, 0 }, { layer } );
         const QImage img = map.cachedImage();
         int red = 0;
         for ( int y = 40; y < 60; ++y )
@@ -561,15 +532,13 @@ class TestMapWidget : public QObject
     {
         QFETCH( double, size );
         QFETCH( int, reach );
-        MapWidget map;
-        map.resize( 101, 101 );
-        auto layer = makeLayer( { "POINT(50 50)", "POINT(0 0)", "POINT(100 100)" }, "points" );
+        auto layer = mLayers.layer( { "POINT(50 50)", "POINT(0 0)", "POINT(100 100)" }, "points" );
         layer->symbol.color = rgb( 0, 0, 255 );
         layer->symbol.outline = false;
         layer->symbol.style = 1; // square: its extent is exact
         layer->symbol.size = size;
-        map.addLayer( layer );
-        map.setExtent( Rect { 0, 101, 101, 0 } );
+        MapWidget map;
+        draw( map, 101, 101, Rect { 0, 101, 101, 0 }, { layer } );
         const QPointF c = map.fromMapPoint( { 50, 50 } );
         const QImage img = map.cachedImage();
         const int cx = static_cast<int>( c.x() );
@@ -589,9 +558,7 @@ class TestMapWidget : public QObject
     void labelsDrawOncePerTextUnlessDuplicatesAllowed()
     {
         QFETCH( bool, allow );
-        MapWidget map;
-        map.resize( 200, 100 );
-        auto layer = makeLayer( { "POLYGON((0 0,100 0,100 100,0 100,0 0))", "POLYGON((100 0,200 0,200 100,100 100,100 0))" },
+        auto layer = mLayers.layer( { "POLYGON((0 0,100 0,100 100,0 100,0 0))", "POLYGON((100 0,200 0,200 100,100 100,100 0))" },
                                 "states", {}, { "Same", "Same" } );
         layer->symbol.style = 1;
         layer->symbol.outline = false;
@@ -601,8 +568,8 @@ class TestMapWidget : public QObject
         labels->symbol( 0 ).color = rgb( 0, 0, 0 );
         labels->symbol( 0 ).font = QFont( "MS Sans Serif", 12, QFont::Bold );
         layer->renderer = labels;
-        map.addLayer( layer );
-        map.setExtent( Rect { 0, 200, 100, 0 } );
+        MapWidget map;
+        draw( map, 200, 100, Rect { 0, 200, 100, 0 }, { layer } );
         auto inked = [&]( int x0, int x1 ) {
             int n = 0;
             for ( int y = 30; y < 70; ++y )
@@ -612,20 +579,6 @@ class TestMapWidget : public QObject
         };
         QVERIFY( inked( 20, 80 ) > 20 );
         QCOMPARE( inked( 120, 180 ) > 20, allow );
-    }
-
-    void hiddenLayersAreNotDrawn()
-    {
-        MapWidget map;
-        map.resize( 50, 50 );
-        auto layer = makeLayer( { kSquare }, "x" );
-        layer->symbol = solid( rgb( 255, 0, 0 ) );
-        map.addLayer( layer );
-        map.setExtent( Rect { 0, 100, 100, 0 } );
-        QCOMPARE( map.cachedImage().pixelColor( 25, 25 ), QColor( 255, 0, 0 ) );
-        layer->visible = false;
-        map.refresh();
-        QCOMPARE( map.cachedImage().pixelColor( 25, 25 ), QColor( Qt::white ) );
     }
 
     void manyFeaturesDrawInRecordOrder()
@@ -639,7 +592,7 @@ class TestMapWidget : public QObject
                                  : QStringLiteral( "POLYGON((%1 0,%2 0,%2 1,%1 1,%1 0))" ).arg( i % 100 ).arg( i % 100 + 1 ) );
             values.push_back( i == 24999 ? 2 : 1 );
         }
-        auto layer = makeLayer( wkts, "many", values );
+        auto layer = mLayers.layer( wkts, "many", values );
         auto r = std::make_shared<ClassBreaksRenderer>();
         r->field = "V";
         r->setBreakCount( 1 );
@@ -648,21 +601,17 @@ class TestMapWidget : public QObject
         r->symbol( 1 ) = solid( rgb( 0, 0, 255 ) );
         layer->renderer = r;
         MapWidget map;
-        map.resize( 100, 100 );
-        map.addLayer( layer );
-        map.setExtent( Rect { 0, 100, 100, 0 } );
+        draw( map, 100, 100, Rect { 0, 100, 100, 0 }, { layer } );
         QCOMPARE( map.cachedImage().pixelColor( 50, 99 ), QColor( 0, 0, 255 ) );
         QCOMPARE( map.cachedImage().pixelColor( 50, 50 ), QColor( 0, 0, 255 ) );
     }
 
     void outputMapDrawsIntoTheTargetWithEvents()
     {
-        MapWidget map;
-        map.resize( 100, 100 );
-        auto layer = makeLayer( { kSquare }, "x" );
+        auto layer = mLayers.layer( { kSquare }, "x" );
         layer->symbol = solid( rgb( 255, 0, 0 ) );
-        map.addLayer( layer );
-        map.setExtent( Rect { 0, 100, 100, 0 } );
+        MapWidget map;
+        draw( map, 100, 100, Rect { 0, 100, 100, 0 }, { layer } );
         QSignalSpy layers( &map, &MapWidget::beforeLayerDraw );
         QSignalSpy after( &map, &MapWidget::afterTrackingLayerDraw );
         const Geometry shape = Geometry::fromWkt( "POLYGON((40 40,60 40,60 60,40 60,40 40))" );
@@ -680,14 +629,6 @@ class TestMapWidget : public QObject
         QCOMPARE( page.pixelColor( 200, 110 ), QColor( 255, 0, 0 ) ); // the layer
         QCOMPARE( page.pixelColor( 110, 150 ), QColor( Qt::white ) ); // beside the square, inside the target
         QCOMPARE( page.pixelColor( 50, 50 ), QColor( Qt::white ) );   // outside the target
-    }
-
-    void twipsFollowLogicalDpi()
-    {
-        MapWidget map;
-        map.resize( 96, 48 );
-        QCOMPARE( map.widthTwips(), 96 * 1440.0 / map.logicalDpiX() );
-        QCOMPARE( map.heightTwips(), 48 * 1440.0 / map.logicalDpiY() );
     }
 
     void windowsFontNamesMapToInstalledOnes_data()

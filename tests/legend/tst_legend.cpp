@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "LayerFixture.h"
 
 #include "gis/GisError.h"
 #include "gis/Layer.h"
@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QImageReader>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace gis;
@@ -19,28 +18,11 @@ class TestLegend : public QObject
     Q_OBJECT
 
   private:
-    QTemporaryDir mDir;
-    int mFile = 0;
+    testsupport::LayerFixture mLayers;
 
     LayerPtr makeLayer( const QString &name, const QString &wkt = QStringLiteral( "POLYGON((0 0,10 0,10 10,0 10,0 0))" ) )
     {
-        const QString file = QStringLiteral( "l%1.shp" ).arg( mFile++ );
-        testsupport::writeShapefile( mDir.path(), file, { wkt }, { { "V", testsupport::FieldSpec::Real } }, { { 1.0 } },
-                                     testsupport::kUtm );
-        auto layer = std::make_shared<Layer>( Dataset::open( mDir.filePath( file ) ) );
-        layer->name = name;
-        return layer;
-    }
-
-    static std::shared_ptr<ClassBreaksRenderer> windBreaks()
-    {
-        auto r = std::make_shared<ClassBreaksRenderer>();
-        r->field = "V";
-        r->setBreakCount( 6 );
-        const double breaks[] = { 200, 300, 400, 500, 600, 800 };
-        for ( int i = 0; i < 6; ++i )
-            r->setBreak( i, breaks[i] );
-        return r;
+        return mLayers.layer( { wkt }, name );
     }
 
     //! A map of three layers added as "first", "second", "third" (so "third" is layer 0).
@@ -49,6 +31,13 @@ class TestLegend : public QObject
         map.addLayer( makeLayer( "first" ) );
         map.addLayer( makeLayer( "second", "LINESTRING(0 0,10 10)" ) );
         map.addLayer( makeLayer( "third", "POINT(5 5)" ) );
+    }
+
+    //! Binds \a legend to \a map and loads it.
+    static void load( LegendControl &legend, MapWidget &map )
+    {
+        legend.setMapSource( &map );
+        legend.loadLegend();
     }
 
   private slots:
@@ -75,7 +64,7 @@ class TestLegend : public QObject
         MapWidget map;
         auto plain = makeLayer( "plain" );
         auto wind = makeLayer( "wind" );
-        wind->renderer = windBreaks();
+        wind->renderer = testsupport::windDensityBreaks( "V" );
         auto landUse = makeLayer( "land use" );
         auto values = std::make_shared<ValueMapRenderer>();
         values->field = "V";
@@ -92,8 +81,7 @@ class TestLegend : public QObject
         map.addLayer( plain );
 
         LegendControl legend;
-        legend.setMapSource( &map );
-        legend.loadLegend();
+        load( legend, map );
         QCOMPARE( legend.rowCount(), 4 );
         QCOMPARE( legend.classCount( 0 ), 0 );
         QCOMPARE( legend.classCount( 1 ), 7 );
@@ -112,8 +100,7 @@ class TestLegend : public QObject
         MapWidget map;
         fill( map );
         LegendControl legend;
-        legend.setMapSource( &map );
-        legend.loadLegend();
+        load( legend, map );
         QVERIFY( legend.checkBox( 1 )->isChecked() );
         QList<int> indexes;
         QList<bool> visibleInHandler;
@@ -137,8 +124,7 @@ class TestLegend : public QObject
         map.resize( 50, 50 );
         fill( map );
         LegendControl legend;
-        legend.setMapSource( &map );
-        legend.loadLegend();
+        load( legend, map );
         QSignalSpy spy( &legend, &LegendControl::afterSetLayerVisible );
         map.layer( 2 )->visible = false;
         map.refresh();
@@ -151,8 +137,7 @@ class TestLegend : public QObject
         MapWidget map;
         fill( map );
         LegendControl legend;
-        legend.setMapSource( &map );
-        legend.loadLegend();
+        load( legend, map );
         legend.clear();
         QCOMPARE( legend.rowCount(), 0 );
         QCOMPARE( legend.findChildren<QCheckBox *>().size(), 0 );
@@ -173,8 +158,7 @@ class TestLegend : public QObject
         MapWidget map;
         fill( map );
         LegendControl legend;
-        legend.setMapSource( &map );
-        legend.loadLegend();
+        load( legend, map );
         QSignalSpy spy( &legend, &LegendControl::afterSetLayerVisible );
 
         // Still alive elsewhere but no longer in the map: no event, map untouched.
@@ -189,14 +173,13 @@ class TestLegend : public QObject
         legend.checkBox( 1 )->click();
         legend.checkBox( 0 )->click();
         QCOMPARE( spy.count(), 0 );
-        legend.saveToBmp( mDir.filePath( "gone.bmp" ) );
+        legend.saveToBmp( mLayers.filePath( "gone.bmp" ) );
 
         // A legend whose map was destroyed.
         auto *other = new MapWidget;
         fill( *other );
         LegendControl orphan;
-        orphan.setMapSource( other );
-        orphan.loadLegend();
+        load( orphan, *other );
         delete other;
         orphan.checkBox( 0 )->click();
         orphan.loadLegend();
@@ -207,14 +190,13 @@ class TestLegend : public QObject
     {
         MapWidget map;
         auto wind = makeLayer( "Wind Power Density (W/m2)" );
-        wind->renderer = windBreaks();
+        wind->renderer = testsupport::windDensityBreaks( "V" );
         map.addLayer( wind );
         fill( map );
         LegendControl legend;
         legend.resize( 120, 40 ); // far smaller than the list
-        legend.setMapSource( &map );
-        legend.loadLegend();
-        const QString path = mDir.filePath( "LegendBmp1.bmp" );
+        load( legend, map );
+        const QString path = mLayers.filePath( "LegendBmp1.bmp" );
         QFile::remove( path );
         legend.saveToBmp( path );
         QImageReader reader( path );
@@ -231,7 +213,7 @@ class TestLegend : public QObject
     void saveFailureThrows()
     {
         LegendControl legend;
-        QVERIFY_THROWS_EXCEPTION( GisError, legend.saveToBmp( mDir.filePath( "no/such/dir/x.bmp" ) ) );
+        QVERIFY_THROWS_EXCEPTION( GisError, legend.saveToBmp( mLayers.filePath( "no/such/dir/x.bmp" ) ) );
     }
 };
 

@@ -52,20 +52,19 @@ class QueryFixture
         return layer;
     }
 
-    //! Wind polygons, one 1 km square per value, with FeatureID 0, 1, 2 ...
-    gis::LayerPtr addWind( const std::vector<QVariant> &values, const QString &tag = {} )
+    //! Wind polygons, one 1 km square per value (or the shapes \a wkts), FeatureID 0, 1, 2 ... or null.
+    gis::LayerPtr addWind( const std::vector<QVariant> &values, const QStringList &wkts = {}, bool withIds = true )
     {
-        QStringList wkts;
-        std::vector<std::vector<QVariant>> rows;
-        for ( size_t i = 0; i < values.size(); ++i )
-        {
-            wkts << square( 1000.0 * static_cast<double>( i ), 0, 1000 );
-            rows.push_back( { QVariant( static_cast<int>( i ) ), values[i] } );
-        }
-        return addLayer( QStringLiteral( "20_wind.shp" ), wkts,
-                         { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
-                           { QStringLiteral( "WINDPWRD" ), testsupport::FieldSpec::Real, 12, 3 } },
-                         rows, tag );
+        return addValues( QStringLiteral( "20_wind.shp" ), { QStringLiteral( "WINDPWRD" ), testsupport::FieldSpec::Real, 12, 3 },
+                          values, wkts, withIds );
+    }
+
+    //! A solar layer, one 1 km square per value of \a field, FeatureID 0, 1, 2 ...
+    gis::LayerPtr addSolar( const QString &fileName, const QString &field, const std::vector<QVariant> &values,
+                            testsupport::FieldSpec::Type type = testsupport::FieldSpec::Real )
+    {
+        const bool real = type == testsupport::FieldSpec::Real;
+        return addValues( fileName, { field, type, real ? 12 : 0, real ? 4 : 0 }, values, {}, true );
     }
 
     //! A line layer that only has to exist.
@@ -82,11 +81,23 @@ class QueryFixture
             md_functions::cLayerIndex.add( map.layer( i )->tag.trimmed(), i );
     }
 
-    QString path( const QString &fileName ) const { return mDir.filePath( fileName ); }
-
     gis::MapWidget map;
 
   private:
+    gis::LayerPtr addValues( const QString &fileName, const testsupport::FieldSpec &field,
+                             const std::vector<QVariant> &values, QStringList wkts, bool withIds )
+    {
+        std::vector<std::vector<QVariant>> rows;
+        for ( size_t i = 0; i < values.size(); ++i )
+        {
+            if ( wkts.size() < static_cast<qsizetype>( values.size() ) )
+                wkts << square( 1000.0 * static_cast<double>( i ), 0, 1000 );
+            rows.push_back( { withIds ? QVariant( static_cast<int>( i ) ) : QVariant(), values[i] } );
+        }
+        return addLayer( fileName, wkts, { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer }, field },
+                         rows );
+    }
+
     QTemporaryDir mDir;
 };
 

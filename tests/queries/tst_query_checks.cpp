@@ -3,7 +3,6 @@
 #include "queries/QueryChecks.h"
 #include "queries/QueryInputs.h"
 
-#include <QLabel>
 #include <QTest>
 
 using md_query_functions2::InputCheck;
@@ -20,21 +19,19 @@ class TestQueryChecks : public QObject
     void missingLayerMessage();
     void windWarning_data();
     void windWarning();
-    void windQueryWithoutWindLayerGivesNoWarning();
-    void missingRoadsAfterWarning();
     void windLayerWithoutWindField();
     void bestWindAllStopsAtFirstMissing();
     void checkInputs_data();
     void checkInputs();
     void distanceBeyondSinglePrecisionIsAFailure();
-    void displayErrorShowsRedText();
 };
 
 void TestQueryChecks::layerTagsCompareTrimmedWithoutCase()
 {
     testsupport::RecordingDialogs dialogs;
     QueryFixture f;
-    f.addWind( { 500.0 }, QStringLiteral( " 20_WIND.SHP " ) );
+    f.addWind( { 500.0 } )->tag = QStringLiteral( " 20_WIND.SHP " );
+    f.rebuildIndex();
 
     QString message = QStringLiteral( "stale" );
     QVERIFY( md_query_functions2::isLayerExist( f.map, QStringLiteral( "20_wind.shp" ), message ) );
@@ -109,31 +106,6 @@ void TestQueryChecks::windWarning()
     QCOMPARE( dialogs.texts(), warning.isEmpty() ? QStringList() : QStringList { warning } );
     if ( !warning.isEmpty() )
         QCOMPARE( dialogs.shown.front().title, QStringLiteral( "QUELM3" ) );
-}
-
-void TestQueryChecks::windQueryWithoutWindLayerGivesNoWarning()
-{
-    testsupport::RecordingDialogs dialogs;
-    QueryFixture f;
-    f.addLines( QStringLiteral( "43_roads.shp" ) );
-
-    QString out;
-    QVERIFY( !md_query_functions2::isQueryPossible( f.map, QStringLiteral( "Best wind + roads" ), out ) );
-    QCOMPARE( out, QStringLiteral( "This query requires 20_wind.shp shapefile." ) );
-    QVERIFY( dialogs.shown.empty() );
-}
-
-void TestQueryChecks::missingRoadsAfterWarning()
-{
-    testsupport::RecordingDialogs dialogs;
-    QueryFixture f;
-    f.addWind( { 120.0, 150.0 } );
-
-    QString out;
-    QVERIFY( !md_query_functions2::isQueryPossible( f.map, QStringLiteral( "Best wind + roads" ), out ) );
-    QCOMPARE( out, QStringLiteral( "This query requires 43_roads.shp shapefile." ) );
-    QCOMPARE( dialogs.shown.size(), size_t( 1 ) );
-    QVERIFY( dialogs.texts().front().startsWith( "The query results will be shown in light gray." ) );
 }
 
 void TestQueryChecks::windLayerWithoutWindField()
@@ -287,17 +259,6 @@ void TestQueryChecks::distanceBeyondSinglePrecisionIsAFailure()
     QVERIFY( r.message.isEmpty() );
     QCOMPARE( dialogs.texts(),
               QStringList { " Error while validating input parameters. Error Source:md_functions.CheckInputs()" } );
-}
-
-void TestQueryChecks::displayErrorShowsRedText()
-{
-    QWidget window;
-    auto *label = new QLabel( &window );
-    label->hide();
-    md_query_functions2::DisplayError( label, QStringLiteral( "Please select a land use." ) );
-    QCOMPARE( label->text(), QStringLiteral( "Please select a land use." ) );
-    QVERIFY( !label->isHidden() );
-    QCOMPARE( label->palette().color( QPalette::WindowText ), QColor( 255, 0, 0 ) );
 }
 
 QTEST_MAIN( TestQueryChecks )

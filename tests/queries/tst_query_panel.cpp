@@ -66,34 +66,6 @@ class TestQueryPanel : public QObject
 {
     Q_OBJECT
 
-  private:
-    //! Every layer the wind queries need, with land uses repeating a class.
-    static void addAllWindLayers( QueryWindowFixture &f )
-    {
-        f.addLines( QStringLiteral( "44_transmissionline.shp" ) );
-        f.addLines( QStringLiteral( "43_roads.shp" ) );
-        f.addLayer( QStringLiteral( "31_protectedarea.shp" ), { QueryFixture::square( 0, 0, 500 ) },
-                    { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer } }, { { 0 } } );
-        f.addLayer( QStringLiteral( "02_landuse.shp" ),
-                    { QueryFixture::square( 0, 0, 10 ), QueryFixture::square( 10, 0, 10 ),
-                      QueryFixture::square( 20, 0, 10 ), QueryFixture::square( 30, 0, 10 ) },
-                    { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
-                      { QStringLiteral( "LAND_USE" ), testsupport::FieldSpec::String, 40 } },
-                    { { 0, QStringLiteral( "GRASSLAND" ) },
-                      { 1, QStringLiteral( "CROPLAND" ) },
-                      { 2, QStringLiteral( "GRASSLAND" ) },
-                      { 3, QStringLiteral( "BARREN OR SPARSELY VEGITATED" ) } } );
-        f.addWind( { 250.0, 450.0, 650.0, 900.0 } );
-    }
-
-    static gis::LayerPtr addSolar( QueryWindowFixture &f, const QString &file, const QString &field )
-    {
-        return f.addLayer( file, { QueryFixture::square( 0, 0, 1000 ) },
-                           { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
-                             { field, testsupport::FieldSpec::Real, 12, 3 } },
-                           { { 0, 5.0 } } );
-    }
-
   private slots:
     void init() { Constants::bCancelQuery = false; }
 
@@ -258,7 +230,7 @@ class TestQueryPanel : public QObject
         QFETCH( QStringList, captions );
 
         QueryWindowFixture f;
-        addAllWindLayers( f );
+        f.addQueryLayers( { 250.0, 450.0, 650.0, 900.0 } );
         // Start from the fullest layout, so that every reset is exercised.
         f.choose( QStringLiteral( "Best wind (all)" ) );
         f.choose( query );
@@ -277,7 +249,7 @@ class TestQueryPanel : public QObject
     void positionsOfBestWindAllAndBack()
     {
         QueryWindowFixture f;
-        addAllWindLayers( f );
+        f.addQueryLayers( { 250.0, 450.0, 650.0, 900.0 } );
         QueryController &c = *f.controller;
         f.choose( QStringLiteral( "Best wind (all)" ) );
 
@@ -313,7 +285,7 @@ class TestQueryPanel : public QObject
     void distanceTexts()
     {
         QueryWindowFixture f;
-        addAllWindLayers( f );
+        f.addQueryLayers( { 250.0, 450.0, 650.0, 900.0 } );
         QueryController &c = *f.controller;
 
         f.choose( QStringLiteral( "Best wind + transmission" ) );
@@ -337,7 +309,7 @@ class TestQueryPanel : public QObject
     void protectedAreasChoiceIsKept()
     {
         QueryWindowFixture f;
-        addAllWindLayers( f );
+        f.addQueryLayers( { 250.0, 450.0, 650.0, 900.0 } );
         QVERIFY( f.controller->chkProtectedAreas->isChecked() );
         f.choose( QStringLiteral( "Best wind (all)" ) );
         f.controller->chkProtectedAreas->setChecked( false );
@@ -351,7 +323,7 @@ class TestQueryPanel : public QObject
     void windLists()
     {
         QueryWindowFixture f;
-        addAllWindLayers( f );
+        f.addQueryLayers( { 250.0, 450.0, 650.0, 900.0 } );
         QueryController &c = *f.controller;
         f.choose( QStringLiteral( "Wind by Power Density" ) );
         c.cboQueryDropDown->setEditText( QStringLiteral( "typed" ) );
@@ -368,7 +340,7 @@ class TestQueryPanel : public QObject
     void landUseListKeepsFirstSeenOrderOnce()
     {
         QueryWindowFixture f;
-        addAllWindLayers( f );
+        f.addQueryLayers( { 250.0, 450.0, 650.0, 900.0 } );
         QueryController &c = *f.controller;
         f.choose( QStringLiteral( "Best wind + land use" ) );
         QCOMPARE( items( c.lstQuery1 ), ( QStringList { "GRASSLAND", "CROPLAND", "BARREN OR SPARSELY VEGITATED" } ) );
@@ -406,7 +378,7 @@ class TestQueryPanel : public QObject
     void solarListsFromTheOnlySolarLayer()
     {
         QueryWindowFixture f;
-        gis::LayerPtr pv10 = addSolar( f, QStringLiteral( "16_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ) );
+        gis::LayerPtr pv10 = f.addSolar( QStringLiteral( "16_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ), { 5.0 } );
         QCOMPARE( pv10->name, kSolarPv10 );
         // Breaks of its own, so that the lists can only have come from this layer.
         auto renderer = std::make_shared<gis::ClassBreaksRenderer>();
@@ -425,19 +397,12 @@ class TestQueryPanel : public QObject
         QCOMPARE( c.cboQueryDropDown->currentText(), QStringLiteral( "5.4" ) );
         QCOMPARE( c.cboQueryDropDown2->currentText(), QStringLiteral( "7" ) );
         QVERIFY( f.dialogs.shown.empty() );
-
-        // "Update Map" reports the selected resource's missing file in red.
-        c.cmdUpdateMap_Click();
-        QCOMPARE( f.lblWorking->text(), QStringLiteral( "This query requires 11_solar_direct.shp shapefile." ) );
-        QCOMPARE( f.lblWorking->palette().color( QPalette::WindowText ), QColor( 255, 0, 0 ) );
-        QCOMPARE( c.cmdUpdateMap->text(), QStringLiteral( "Update Map" ) );
-        QVERIFY( md_query_functions2::cResults.count() == 0 );
     }
 
     void userSolarChoiceIsCheckedEveryTime()
     {
         QueryWindowFixture f;
-        addSolar( f, QStringLiteral( "16_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ) );
+        f.addSolar( QStringLiteral( "16_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ), { 5.0 } );
         QueryController &c = *f.controller;
         f.choose( QStringLiteral( "Best Solar X kWh/m2/day" ) );
         QVERIFY( f.dialogs.shown.empty() );
@@ -466,8 +431,8 @@ class TestQueryPanel : public QObject
     void solarLayerByLegendName()
     {
         QueryWindowFixture f;
-        addSolar( f, QStringLiteral( "18_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ) );
-        addSolar( f, QStringLiteral( "12_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ) );
+        f.addSolar( QStringLiteral( "18_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ), { 5.0 } );
+        f.addSolar( QStringLiteral( "12_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ), { 5.0 } );
         f.addWind( { 500.0 } );
         QCOMPARE( f.map.layer( 1 )->tag, QStringLiteral( "12_solar_tilt.shp" ) );
         QCOMPARE( f.controller->GetSolarResourceLayerID( QStringLiteral( "40 km Solar PV Annual Average(KWH/M2/DAY)" ) ), 1 );

@@ -20,6 +20,17 @@ constexpr int kGrey = gis::rgb( 230, 230, 230 );
 constexpr int kBlue = gis::rgb( 0, 0, 255 );
 const QString kPv10 = QStringLiteral( "10 km Solar PV Annual Average(KWH/M2/DAY)" );
 
+QueryInputs solarInputs( const QueryFixture &f, const QString &minText, const QString &maxText )
+{
+    QueryInputs in;
+    in.queryName = QStringLiteral( "Best Solar X kWh/m2/day" );
+    in.solarResource = kPv10;
+    in.minText = minText;
+    in.maxText = maxText;
+    in.captureMap( f.map );
+    return in;
+}
+
 QueryInputs windInputs( const QueryFixture &f, const QString &minText, const QString &maxText )
 {
     QueryInputs in;
@@ -28,6 +39,13 @@ QueryInputs windInputs( const QueryFixture &f, const QString &minText, const QSt
     in.maxText = maxText;
     in.captureMap( f.map );
     return in;
+}
+
+//! Runs "Wind by Power Density" from \a minText to \a maxText over the fixture's map.
+void runWind( const QueryFixture &f, RecordingCallbacks &rec, const QString &minText = QStringLiteral( "200" ),
+              const QString &maxText = QStringLiteral( "Max" ) )
+{
+    q::fill_cShapes_collection( windInputs( f, minText, maxText ), rec.callbacks() );
 }
 
 QList<double> resultValues()
@@ -51,10 +69,8 @@ class TestRangeQueries : public QObject
     void numberTexts();
     void percentTexts_data();
     void percentTexts();
-    void windExpression_data();
-    void windExpression();
-    void solarExpression_data();
-    void solarExpression();
+    void selectExpression_data();
+    void selectExpression();
     void expressionsIgnoreTheLocale();
     void failingBuilderStopsTheQuery();
 
@@ -143,21 +159,27 @@ void TestRangeQueries::percentTexts()
     QCOMPARE( querynumbers::percentText( part, whole ), text );
 }
 
-void TestRangeQueries::windExpression_data()
+void TestRangeQueries::selectExpression_data()
 {
+    QTest::addColumn<QString>( "field" ); // WINDPWRD: the wind builder, else the solar builder over this field
     QTest::addColumn<QString>( "minText" );
     QTest::addColumn<QString>( "maxText" );
     QTest::addColumn<QString>( "expression" );
 
-    QTest::newRow( "500 to Max" ) << "500" << "Max" << "WINDPWRD >= 500 AND WINDPWRD <= 10000";
-    QTest::newRow( "Max with blanks" ) << "500" << " Max  " << "WINDPWRD >= 500 AND WINDPWRD <= 10000";
-    QTest::newRow( "500 to 800" ) << "500" << "800" << "WINDPWRD >= 500 AND WINDPWRD <= 800";
-    QTest::newRow( "leading zero" ) << "0500" << "800.0" << "WINDPWRD >= 500 AND WINDPWRD <= 800";
-    QTest::newRow( "fractions" ) << "199.5" << "10000" << "WINDPWRD >= 199.5 AND WINDPWRD <= 10000";
+    const QString wind = QStringLiteral( "WINDPWRD" );
+    QTest::newRow( "500 to Max" ) << wind << "500" << "Max" << "WINDPWRD >= 500 AND WINDPWRD <= 10000";
+    QTest::newRow( "Max with blanks" ) << wind << "500" << " Max  " << "WINDPWRD >= 500 AND WINDPWRD <= 10000";
+    QTest::newRow( "500 to 800" ) << wind << "500" << "800" << "WINDPWRD >= 500 AND WINDPWRD <= 800";
+    QTest::newRow( "leading zero" ) << wind << "0500" << "800.0" << "WINDPWRD >= 500 AND WINDPWRD <= 800";
+    QTest::newRow( "fractions" ) << wind << "199.5" << "10000" << "WINDPWRD >= 199.5 AND WINDPWRD <= 10000";
+    QTest::newRow( "40 km PV" ) << "ANNTILT" << "4.5" << "6" << "ANNTILT >= 4.5 AND ANNTILT <= 6";
+    QTest::newRow( "typed 2.50" ) << "ANNDIR" << "2.50" << "9" << "ANNDIR >= 2.5 AND ANNDIR <= 9";
+    QTest::newRow( "3.3 stays 3.3" ) << "ANNGLO" << "3.3" << "7.7" << "ANNGLO >= 3.3 AND ANNGLO <= 7.7";
 }
 
-void TestRangeQueries::windExpression()
+void TestRangeQueries::selectExpression()
 {
+    QFETCH( QString, field );
     QFETCH( QString, minText );
     QFETCH( QString, maxText );
     QFETCH( QString, expression );
@@ -165,33 +187,11 @@ void TestRangeQueries::windExpression()
     QueryInputs in;
     in.minText = minText;
     in.maxText = maxText;
-    QCOMPARE( q::CreateWindSelectExpression( in ), expression );
-    QVERIFY( dialogs.shown.empty() );
-}
-
-void TestRangeQueries::solarExpression_data()
-{
-    QTest::addColumn<QString>( "field" );
-    QTest::addColumn<QString>( "minText" );
-    QTest::addColumn<QString>( "maxText" );
-    QTest::addColumn<QString>( "expression" );
-
-    QTest::newRow( "40 km PV" ) << "ANNTILT" << "4.5" << "6" << "ANNTILT >= 4.5 AND ANNTILT <= 6";
-    QTest::newRow( "typed 2.50" ) << "ANNDIR" << "2.50" << "9" << "ANNDIR >= 2.5 AND ANNDIR <= 9";
-    QTest::newRow( "3.3 stays 3.3" ) << "ANNGLO" << "3.3" << "7.7" << "ANNGLO >= 3.3 AND ANNGLO <= 7.7";
-}
-
-void TestRangeQueries::solarExpression()
-{
-    QFETCH( QString, field );
-    QFETCH( QString, minText );
-    QFETCH( QString, maxText );
-    QFETCH( QString, expression );
     q::sSolarField = field;
-    QueryInputs in;
-    in.minText = minText;
-    in.maxText = maxText;
-    QCOMPARE( q::CreateSolarSelectExpression( in ), expression );
+    QCOMPARE( field == QLatin1String( "WINDPWRD" ) ? q::CreateWindSelectExpression( in )
+                                                   : q::CreateSolarSelectExpression( in ),
+              expression );
+    QVERIFY( dialogs.shown.empty() );
 }
 
 void TestRangeQueries::expressionsIgnoreTheLocale()
@@ -239,7 +239,7 @@ void TestRangeQueries::windQueryFillsTheModelInLockstep()
     f.addWind( { 150.0, 250.0, 850.0, 450.0, 10001.0 } );
     RecordingCallbacks rec;
 
-    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "0" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+    runWind( f, rec, QStringLiteral( "0" ) );
 
     QVERIFY( dialogs.shown.empty() );
     QCOMPARE( resultValues(), ( QList<double> { 150, 250, 850, 450 } ) );
@@ -267,7 +267,7 @@ void TestRangeQueries::captionsAndYields()
     f.addWind( std::vector<QVariant>( 8, QVariant( 500.0 ) ) );
     RecordingCallbacks rec;
 
-    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "500" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+    runWind( f, rec, QStringLiteral( "500" ) );
 
     const QStringList expected { "Calculating...",
                                  "Calculating... 0.0% finished",
@@ -294,7 +294,7 @@ void TestRangeQueries::firstRecordYieldsThenEvery50th()
     QList<qint64> countsAtYield;
     rec.onYield = [&] { countsAtYield << q::cResults.count(); };
 
-    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "200" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+    runWind( f, rec );
 
     QCOMPARE( countsAtYield, ( QList<qint64> { 0, 50, 100 } ) );
     QCOMPARE( q::cResults.count(), qint64( 101 ) );
@@ -354,7 +354,7 @@ void TestRangeQueries::cancelKeepsThePolygonsSoFar()
     RecordingCallbacks rec;
     rec.cancelAtYield = 2; // the Cancel click arrives during the yield before record 50
 
-    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "200" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+    runWind( f, rec );
 
     QCOMPARE( q::cResults.count(), qint64( 50 ) );
     QCOMPARE( rec.captions.last(), QStringLiteral( "Calculating... 40.8% finished" ) );
@@ -366,14 +366,11 @@ void TestRangeQueries::nonPolygonRecordAdvancesOnlyTheCaption()
 {
     testsupport::RecordingDialogs dialogs;
     QueryFixture f;
-    f.addLayer( QStringLiteral( "20_wind.shp" ),
-                { QueryFixture::square( 0, 0, 1000 ), QStringLiteral( "POLYGON EMPTY" ), QueryFixture::square( 2000, 0, 1000 ) },
-                { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
-                  { QStringLiteral( "WINDPWRD" ), testsupport::FieldSpec::Real } },
-                { { 0, 500.0 }, { 1, 500.0 }, { 2, 500.0 } } );
+    f.addWind( { 500.0, 500.0, 500.0 },
+               { QueryFixture::square( 0, 0, 1000 ), QStringLiteral( "POLYGON EMPTY" ), QueryFixture::square( 2000, 0, 1000 ) } );
     RecordingCallbacks rec;
 
-    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "200" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+    runWind( f, rec );
 
     QCOMPARE( q::cResults.count(), qint64( 2 ) );
     QCOMPARE( rec.captions.size(), 5 );
@@ -384,18 +381,9 @@ void TestRangeQueries::unreadableValueAddsNothing()
 {
     testsupport::RecordingDialogs dialogs;
     QueryFixture f;
-    f.addLayer( QStringLiteral( "16_solar_tilt.shp" ),
-                { QueryFixture::square( 0, 0, 1000 ), QueryFixture::square( 1000, 0, 1000 ),
-                  QueryFixture::square( 2000, 0, 1000 ) },
-                { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
-                  { QStringLiteral( "ANNTILT" ), testsupport::FieldSpec::String } },
-                { { 0, "4.6" }, { 1, "" }, { 2, "5.1" } } );
-    QueryInputs in;
-    in.queryName = QStringLiteral( "Best Solar X kWh/m2/day" );
-    in.solarResource = kPv10;
-    in.minText = QStringLiteral( "0" );
-    in.maxText = QStringLiteral( "10" );
-    in.captureMap( f.map );
+    f.addSolar( QStringLiteral( "16_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ), { "4.6", "", "5.1" },
+                testsupport::FieldSpec::String );
+    const QueryInputs in = solarInputs( f, QStringLiteral( "0" ), QStringLiteral( "10" ) );
     q::sSolarField = QStringLiteral( "ANNTILT" );
     q::sSolarLayerFile = QStringLiteral( "16_solar_tilt.shp" );
     RecordingCallbacks rec;
@@ -419,15 +407,10 @@ void TestRangeQueries::missingFeatureIdCountsTheRecords()
 {
     testsupport::RecordingDialogs dialogs;
     QueryFixture f;
-    f.addLayer( QStringLiteral( "20_wind.shp" ),
-                { QueryFixture::square( 0, 0, 10 ), QueryFixture::square( 20, 0, 10 ), QueryFixture::square( 40, 0, 10 ),
-                  QueryFixture::square( 60, 0, 10 ) },
-                { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
-                  { QStringLiteral( "WINDPWRD" ), testsupport::FieldSpec::Real } },
-                { { QVariant(), 300.0 }, { QVariant(), 300.0 }, { QVariant(), 300.0 }, { QVariant(), 300.0 } } );
+    f.addWind( std::vector<QVariant>( 4, QVariant( 300.0 ) ), {}, false ); // every FeatureID null
     RecordingCallbacks rec;
 
-    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "200" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+    runWind( f, rec );
 
     QVERIFY( dialogs.shown.empty() );
     QCOMPARE( rec.captions.at( 3 ), QStringLiteral( "Calculating... 50.0% finished" ) );
@@ -444,7 +427,7 @@ void TestRangeQueries::referenceLayersAreHidden()
     const gis::LayerPtr rivers = f.addLines( QStringLiteral( "40_rivers.shp" ) );
     RecordingCallbacks rec;
 
-    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "200" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+    runWind( f, rec );
 
     QVERIFY( !roads->visible );
     QVERIFY( !rail->visible );
@@ -459,11 +442,8 @@ void TestRangeQueries::missingLayerIsReportedByTheQuery()
     f.addLines( QStringLiteral( "43_roads.shp" ) );
     RecordingCallbacks rec;
 
-    QueryInputs solar = windInputs( f, QStringLiteral( "2" ), QStringLiteral( "9" ) );
-    solar.queryName = QStringLiteral( "Best Solar X kWh/m2/day" );
-    solar.solarResource = kPv10;
-    q::fill_cShapes_collection( solar, rec.callbacks() );
-    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "200" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+    q::fill_cShapes_collection( solarInputs( f, QStringLiteral( "2" ), QStringLiteral( "9" ) ), rec.callbacks() );
+    runWind( f, rec );
 
     QCOMPARE( dialogs.texts(), ( QStringList { " Error Source:md_query_functions2.solar_x_kwhm2_or_better() ",
                                                " Error Source:md_query_functions2.wind_class_x_or_better()" } ) );
@@ -511,21 +491,10 @@ void TestRangeQueries::solarUpperBoundSelectsItsOwnValue()
 {
     testsupport::RecordingDialogs dialogs;
     QueryFixture f;
-    f.addLayer( QStringLiteral( "16_solar_tilt.shp" ),
-                { QueryFixture::square( 0, 0, 1000 ), QueryFixture::square( 1000, 0, 1000 ),
-                  QueryFixture::square( 2000, 0, 1000 ), QueryFixture::square( 3000, 0, 1000 ) },
-                { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
-                  { QStringLiteral( "ANNTILT" ), testsupport::FieldSpec::Real, 12, 4 } },
-                { { 0, 2.9 }, { 1, 3.29 }, { 2, 3.3 }, { 3, 3.31 } } );
-    QueryInputs in;
-    in.queryName = QStringLiteral( "Best Solar X kWh/m2/day" );
-    in.solarResource = kPv10;
-    in.minText = QStringLiteral( "3" );
-    in.maxText = QStringLiteral( "3.3" );
-    in.captureMap( f.map );
+    f.addSolar( QStringLiteral( "16_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ), { 2.9, 3.29, 3.3, 3.31 } );
     RecordingCallbacks rec;
 
-    q::fill_cShapes_collection( in, rec.callbacks() );
+    q::fill_cShapes_collection( solarInputs( f, QStringLiteral( "3" ), QStringLiteral( "3.3" ) ), rec.callbacks() );
 
     QVERIFY( dialogs.shown.empty() );
     QCOMPARE( resultValues(), ( QList<double> { 3.29, 3.3 } ) );
@@ -541,7 +510,7 @@ void TestRangeQueries::noQueryEmptiesTheShapes()
     QueryFixture f;
     f.addWind( { 500.0, 600.0 } );
     RecordingCallbacks rec;
-    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "200" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+    runWind( f, rec );
     QCOMPARE( q::cResults.count(), qint64( 2 ) );
 
     QueryInputs none = windInputs( f, QStringLiteral( "200" ), QStringLiteral( "Max" ) );
@@ -630,7 +599,7 @@ void TestRangeQueries::resultsDrawnOnlyWhenNotRunning()
         if ( rec.yields == 2 )
             whileRunning = colourAt( 500, 500 );
     };
-    q::fill_cShapes_collection( windInputs( f, QStringLiteral( "200" ), QStringLiteral( "Max" ) ), rec.callbacks() );
+    runWind( f, rec );
 
     QVERIFY( whileRunning.isValid() );
     QVERIFY( whileRunning != QColor( 0, 0, 255 ) );

@@ -67,11 +67,8 @@ class TestResultsTable : public QObject
     void cleanup();
 
     void sumsPerColourInOrderOfFirstAppearance();
-    void windDescriptions_data();
-    void windDescriptions();
-    void solarDescriptions_data();
-    void solarDescriptions();
-    void otherQueriesHaveNoDescription();
+    void areaDescriptions_data();
+    void areaDescriptions();
     void tableDescribesTheRunThatProducedIt();
     void fillsRowsWithAreasAndSwatches();
     void moreColoursThanRows();
@@ -125,75 +122,54 @@ void TestResultsTable::sumsPerColourInOrderOfFirstAppearance()
     QCOMPARE( sums[2].second, 4.0 );
 }
 
-void TestResultsTable::windDescriptions_data()
+void TestResultsTable::areaDescriptions_data()
 {
+    QTest::addColumn<QString>( "query" );
+    QTest::addColumn<bool>( "classLayer" ); // false: the class layer was not loaded
     QTest::addColumn<int>( "colour" );
     QTest::addColumn<QString>( "description" );
 
-    QTest::newRow( "light grey" ) << gis::rgb( 230, 230, 230 ) << "Wind Power Density < 200";
-    QTest::newRow( "renderer white" ) << gis::rgb( 255, 255, 255 ) << "Wind Power Density < 200";
-    QTest::newRow( "200 to 300" ) << gis::rgb( 222, 184, 135 ) << "Wind Power Density >= 200 and < 300";
-    QTest::newRow( "500 to 600" ) << gis::rgb( 154, 50, 205 ) << "Wind Power Density >= 500 and < 600";
-    QTest::newRow( "600 to 800" ) << gis::rgb( 255, 0, 0 ) << "Wind Power Density >= 600 and < 800";
-    QTest::newRow( "top class" ) << gis::rgb( 0, 0, 255 ) << "Wind Power Density >= 800";
+    const QString roads = QStringLiteral( "Best wind + roads" );
+    QTest::newRow( "light grey" ) << roads << true << gis::rgb( 230, 230, 230 ) << "Wind Power Density < 200";
+    QTest::newRow( "renderer white" ) << roads << true << gis::rgb( 255, 255, 255 ) << "Wind Power Density < 200";
+    QTest::newRow( "200 to 300" ) << roads << true << gis::rgb( 222, 184, 135 ) << "Wind Power Density >= 200 and < 300";
+    QTest::newRow( "500 to 600" ) << roads << true << gis::rgb( 154, 50, 205 ) << "Wind Power Density >= 500 and < 600";
+    QTest::newRow( "600 to 800" ) << roads << true << gis::rgb( 255, 0, 0 ) << "Wind Power Density >= 600 and < 800";
+    QTest::newRow( "top wind class" ) << roads << true << gis::rgb( 0, 0, 255 ) << "Wind Power Density >= 800";
+    QTest::newRow( "solar class 0" ) << kSolar << true << gis::rgb( 122, 97, 50 ) << "Solar Resource < 2.0";
+    QTest::newRow( "solar 4.5 to 5" ) << kSolar << true << gis::rgb( 255, 255, 0 ) << "Solar Resource >= 4.5 < 5.0";
+    QTest::newRow( "solar 2 to 2.5" ) << kSolar << true << gis::rgb( 184, 146, 75 ) << "Solar Resource >= 2.0 < 2.5";
+    QTest::newRow( "top solar class" ) << kSolar << true << gis::rgb( 71, 0, 0 ) << "Solar Resource >= 9.0";
+    QTest::newRow( "no such solar class" ) << kSolar << true << gis::rgb( 1, 2, 3 ) << "";
+    QTest::newRow( "no query" ) << "No Query (Base Map)" << true << gis::rgb( 0, 0, 255 ) << "";
+    QTest::newRow( "wind layer not loaded" ) << kWind << false << gis::rgb( 0, 0, 255 ) << "";
 }
 
-void TestResultsTable::windDescriptions()
+void TestResultsTable::areaDescriptions()
 {
+    QFETCH( QString, query );
+    QFETCH( bool, classLayer );
     QFETCH( int, colour );
     QFETCH( QString, description );
     testsupport::RecordingDialogs dialogs;
     QueryFixture f;
-    const gis::LayerPtr wind = f.addWind( { 500.0 } );
     ResultModel::Run run;
-    run.queryName = QStringLiteral( "Best wind + roads" );
-    run.valueField = QStringLiteral( "WINDPWRD" );
-    run.classLayer = wind;
+    run.queryName = query;
+    if ( query == kSolar )
+    {
+        run.classLayer = f.addSolar( QStringLiteral( "12_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ), { 4.6 } );
+        QCOMPARE( run.classLayer->name, kPv40 );
+        run.solarResource = kPv40;
+        run.valueField = QStringLiteral( "ANNTILT" );
+    }
+    else
+    {
+        run.classLayer = f.addWind( { 500.0 } );
+        run.valueField = QStringLiteral( "WINDPWRD" );
+    }
+    if ( !classLayer )
+        run.classLayer = nullptr;
     QCOMPARE( q::CreateAreaDescription( colour, run ), description );
-    QVERIFY( dialogs.shown.empty() );
-}
-
-void TestResultsTable::solarDescriptions_data()
-{
-    QTest::addColumn<int>( "colour" );
-    QTest::addColumn<QString>( "description" );
-
-    QTest::newRow( "class 0" ) << gis::rgb( 122, 97, 50 ) << "Solar Resource < 2.0";
-    QTest::newRow( "4.5 to 5" ) << gis::rgb( 255, 255, 0 ) << "Solar Resource >= 4.5 < 5.0";
-    QTest::newRow( "2 to 2.5" ) << gis::rgb( 184, 146, 75 ) << "Solar Resource >= 2.0 < 2.5";
-    QTest::newRow( "top class" ) << gis::rgb( 71, 0, 0 ) << "Solar Resource >= 9.0";
-    QTest::newRow( "no such class" ) << gis::rgb( 1, 2, 3 ) << "";
-}
-
-void TestResultsTable::solarDescriptions()
-{
-    QFETCH( int, colour );
-    QFETCH( QString, description );
-    testsupport::RecordingDialogs dialogs;
-    QueryFixture f;
-    const gis::LayerPtr solar = f.addLayer( QStringLiteral( "12_solar_tilt.shp" ), { QueryFixture::square( 0, 0, 10 ) },
-                                            { { QStringLiteral( "ANNTILT" ), testsupport::FieldSpec::Real } }, { { 4.6 } } );
-    QCOMPARE( solar->name, kPv40 );
-    ResultModel::Run run;
-    run.queryName = kSolar;
-    run.solarResource = kPv40;
-    run.valueField = QStringLiteral( "ANNTILT" );
-    run.classLayer = solar;
-    QCOMPARE( q::CreateAreaDescription( colour, run ), description );
-    QVERIFY( dialogs.shown.empty() );
-}
-
-void TestResultsTable::otherQueriesHaveNoDescription()
-{
-    testsupport::RecordingDialogs dialogs;
-    QueryFixture f;
-    ResultModel::Run run;
-    run.queryName = QStringLiteral( "No Query (Base Map)" );
-    run.classLayer = f.addWind( { 500.0 } );
-    QCOMPARE( q::CreateAreaDescription( gis::rgb( 0, 0, 255 ), run ), QString() );
-    run.queryName = kWind;
-    run.classLayer = nullptr; // no wind layer was loaded
-    QCOMPARE( q::CreateAreaDescription( gis::rgb( 0, 0, 255 ), run ), QString() );
     QVERIFY( dialogs.shown.empty() );
 }
 
@@ -226,8 +202,7 @@ void TestResultsTable::fillsRowsWithAreasAndSwatches()
 {
     testsupport::RecordingDialogs dialogs;
     QueryFixture f;
-    const gis::LayerPtr solar = f.addLayer( QStringLiteral( "12_solar_tilt.shp" ), { QueryFixture::square( 0, 0, 10 ) },
-                                            { { QStringLiteral( "ANNTILT" ), testsupport::FieldSpec::Real } }, { { 4.6 } } );
+    const gis::LayerPtr solar = f.addSolar( QStringLiteral( "12_solar_tilt.shp" ), QStringLiteral( "ANNTILT" ), { 4.6 } );
     startRun( kSolar, QStringLiteral( "ANNTILT" ), solar, kPv40 );
     addResult( 2.5, gis::rgb( 255, 255, 0 ) );
     addResult( 1234.5, gis::rgb( 71, 0, 0 ) );

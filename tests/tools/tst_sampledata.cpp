@@ -26,6 +26,14 @@ QStringList solarFields( const QString &kind )
     return fields << QStringLiteral( "ANN" ) + kind.toUpper();
 }
 
+//! The solar grid files with the kind of value each holds (the field suffix).
+const std::pair<const char *, const char *> kSolarFiles[] {
+    { "11_solar_direct.shp", "dir" }, { "12_solar_tilt.shp", "tilt" },  { "13_solar_direct.shp", "dir" },
+    { "14_solar_glo.shp", "glo" },    { "15_solar_glo.shp", "glo" },     { "16_solar_tilt.shp", "tilt" },
+    { "17_solar_direct.shp", "dir" }, { "18_solar_tilt.shp", "tilt" },
+};
+const char *const kWindFiles[] { "20_wind.shp", "21_wind.shp", "22_wind.shp" };
+
 //! One shapefile read whole through OGR.
 struct ShapeTable
 {
@@ -99,13 +107,16 @@ double areaOf( const ShapeTable &t )
     return area;
 }
 
-bool runGenerator( const QString &dir, QString *errors )
+//! Runs the generator in \a workDir; its exit code, or -1 when it did not end normally.
+int runGenerator( const QStringList &arguments, const QString &workDir = {}, QString *errors = nullptr )
 {
     QProcess p;
-    p.start( qEnvironmentVariable( "OSTRAPEL_SAMPLEDATA" ), { dir } );
-    const bool ok = p.waitForFinished( 120000 ) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    *errors = QString::fromLocal8Bit( p.readAllStandardError() );
-    return ok;
+    p.setWorkingDirectory( workDir );
+    p.start( qEnvironmentVariable( "OSTRAPEL_SAMPLEDATA" ), arguments );
+    const bool ended = p.waitForFinished( 120000 ) && p.exitStatus() == QProcess::NormalExit;
+    if ( errors )
+        *errors = QString::fromLocal8Bit( p.readAllStandardError() );
+    return ended ? p.exitCode() : -1;
 }
 } // namespace
 
@@ -148,8 +159,8 @@ void TestSampleData::initTestCase()
     QVERIFY2( !qEnvironmentVariableIsEmpty( "OSTRAPEL_SAMPLEDATA" ), "OSTRAPEL_SAMPLEDATA names the generator" );
     QVERIFY( mFirst.isValid() && mSecond.isValid() );
     QString errors;
-    QVERIFY2( runGenerator( mFirst.path(), &errors ), qPrintable( errors ) );
-    QVERIFY2( runGenerator( mSecond.path(), &errors ), qPrintable( errors ) );
+    QVERIFY2( runGenerator( { mFirst.path() }, {}, &errors ) == 0, qPrintable( errors ) );
+    QVERIFY2( runGenerator( { mSecond.path() }, {}, &errors ) == 0, qPrintable( errors ) );
 }
 
 void TestSampleData::standardFile_data()
@@ -194,13 +205,9 @@ void TestSampleData::fieldNames_data()
     const QStringList namePop { "NAME", "POP" };
     QTest::newRow( "elevation" ) << "01_elevation.shp" << int( wkbPolygon ) << QStringList { "Elev_m" };
     QTest::newRow( "land use" ) << "02_landuse.shp" << int( wkbPolygon ) << QStringList { "LAND_USE" };
-    for ( const char *file : { "11_solar_direct.shp", "13_solar_direct.shp", "17_solar_direct.shp" } )
-        QTest::newRow( file ) << file << int( wkbPolygon ) << solarFields( "dir" );
-    for ( const char *file : { "12_solar_tilt.shp", "16_solar_tilt.shp", "18_solar_tilt.shp" } )
-        QTest::newRow( file ) << file << int( wkbPolygon ) << solarFields( "tilt" );
-    for ( const char *file : { "14_solar_glo.shp", "15_solar_glo.shp" } )
-        QTest::newRow( file ) << file << int( wkbPolygon ) << solarFields( "glo" );
-    for ( const char *file : { "20_wind.shp", "21_wind.shp", "22_wind.shp" } )
+    for ( const auto &[file, kind] : kSolarFiles )
+        QTest::newRow( file ) << file << int( wkbPolygon ) << solarFields( kind );
+    for ( const char *file : kWindFiles )
         QTest::newRow( file ) << file << int( wkbPolygon ) << QStringList { "WINDCLASS", "WINDPWRD" };
     QTest::newRow( "lakes" ) << "30_lakes.shp" << int( wkbPolygon ) << QStringList { "NAME" };
     QTest::newRow( "protected areas" ) << "31_protectedarea.shp" << int( wkbPolygon ) << nameType;
@@ -252,7 +259,7 @@ void TestSampleData::recordCounts()
 void TestSampleData::windClasses_data()
 {
     QTest::addColumn<QString>( "file" );
-    for ( const char *file : { "20_wind.shp", "21_wind.shp", "22_wind.shp" } )
+    for ( const char *file : kWindFiles )
         QTest::newRow( file ) << file;
 }
 
@@ -301,14 +308,8 @@ void TestSampleData::solarRange_data()
 {
     QTest::addColumn<QString>( "file" );
     QTest::addColumn<QString>( "field" );
-    QTest::newRow( "11 direct" ) << "11_solar_direct.shp" << "ANNDIR";
-    QTest::newRow( "12 tilt" ) << "12_solar_tilt.shp" << "ANNTILT";
-    QTest::newRow( "13 direct" ) << "13_solar_direct.shp" << "ANNDIR";
-    QTest::newRow( "14 global" ) << "14_solar_glo.shp" << "ANNGLO";
-    QTest::newRow( "15 global" ) << "15_solar_glo.shp" << "ANNGLO";
-    QTest::newRow( "16 tilt" ) << "16_solar_tilt.shp" << "ANNTILT";
-    QTest::newRow( "17 direct" ) << "17_solar_direct.shp" << "ANNDIR";
-    QTest::newRow( "18 tilt" ) << "18_solar_tilt.shp" << "ANNTILT";
+    for ( const auto &[file, kind] : kSolarFiles )
+        QTest::newRow( file ) << file << QStringLiteral( "ANN%1" ).arg( kind ).toUpper();
 }
 
 // Annual values from below 2 to above 9 with a few exact values the input
@@ -436,12 +437,7 @@ void TestSampleData::optionIsNoDirectory()
     QFETCH( QStringList, arguments );
     QTemporaryDir work;
     QVERIFY( work.isValid() );
-    QProcess p;
-    p.setWorkingDirectory( work.path() );
-    p.start( qEnvironmentVariable( "OSTRAPEL_SAMPLEDATA" ), arguments );
-    QVERIFY( p.waitForFinished( 120000 ) );
-    QCOMPARE( p.exitStatus(), QProcess::NormalExit );
-    QCOMPARE( p.exitCode(), 2 );
+    QCOMPARE( runGenerator( arguments, work.path() ), 2 );
     QVERIFY( QDir( work.path() ).entryList( QDir::AllEntries | QDir::NoDotAndDotDot ).isEmpty() );
 }
 

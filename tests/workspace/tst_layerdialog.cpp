@@ -38,6 +38,13 @@ class TestLayerDialog : public QObject
         }
     }
 
+    //! Fills the map with \a count layers and opens the dialog on it.
+    void showWith( int count )
+    {
+        fillMap( count );
+        mForm->show();
+    }
+
     int shownBoxes() const
     {
         int n = 0;
@@ -105,68 +112,46 @@ class TestLayerDialog : public QObject
         QCOMPARE( b->pos(), QPoint( twips::toPxX( left, b ), twips::toPxY( top, b ) ) );
     }
 
-    void withoutLayers()
+    void updateMap_data()
     {
-        QSignalSpy redraws( mMap.get(), &gis::MapWidget::afterTrackingLayerDraw );
-        mForm->show();
-        QCOMPARE( shownBoxes(), 0 );
-        QVERIFY( !mForm->Label1->isHidden() );
-
-        mForm->OKButton->click();
-        QVERIFY( mForm->isHidden() );
-        QCOMPARE( redraws.count(), 1 );
-        QCOMPARE( mUpdates, 1 );
+        QTest::addColumn<int>( "layers" );
+        QTest::newRow( "no layers" ) << 0;
+        QTest::newRow( "3 layers" ) << 3;
+        QTest::newRow( "28 layers, the bottom one too" ) << 28;
     }
 
-    void threeLayers()
+    void updateMap()
     {
-        fillMap( 3 );
-        mForm->show();
-        QCOMPARE( shownBoxes(), 3 );
-        for ( int i = 0; i < 3; ++i )
+        QFETCH( int, layers );
+        showWith( layers );
+        QVERIFY( !mForm->Label1->isHidden() );
+        QCOMPARE( shownBoxes(), layers );
+        for ( int i = 0; i < layers; ++i )
         {
             QCOMPARE( mForm->chkShowLayers[i]->text(), QStringLiteral( "Layer %1" ).arg( i ) );
             QCOMPARE( mForm->chkShowLayers[i]->isChecked(), i % 2 == 0 );
+            mForm->chkShowLayers[i]->setChecked( i % 2 != 0 );
         }
-
         // a hidden box left checked from before must not reach a layer
-        mForm->chkShowLayers[5]->setChecked( true );
-        mForm->chkShowLayers[0]->setChecked( false );
-        mForm->chkShowLayers[1]->setChecked( true );
+        if ( layers < 28 )
+            mForm->chkShowLayers[layers + 2]->setChecked( true );
         Constants::bResultsDrawn = true;
         QSignalSpy redraws( mMap.get(), &gis::MapWidget::afterTrackingLayerDraw );
         mForm->OKButton->click();
 
         QVERIFY( mForm->isHidden() );
         QCOMPARE( redraws.count(), 1 );
-        QVERIFY( !mMap->layer( 0 )->visible );
-        QVERIFY( mMap->layer( 1 )->visible );
-        QVERIFY( mMap->layer( 2 )->visible );
-        QCOMPARE( mMap->layerCount(), 3 );
+        QCOMPARE( mMap->layerCount(), layers );
+        for ( int i = 0; i < layers; ++i )
+            QCOMPARE( mMap->layer( i )->visible, i % 2 != 0 );
         QCOMPARE( mUpdates, 1 );
         // cleared before the redraw, so the results are painted into it again
         QVERIFY( !Constants::bResultsDrawn );
     }
 
-    void allLayersIncludingTheBottomOne()
-    {
-        fillMap( 28 );
-        mForm->show();
-        QCOMPARE( shownBoxes(), 28 );
-        QCOMPARE( mForm->chkShowLayers[27]->text(), QStringLiteral( "Layer 27" ) );
-        QVERIFY( !mForm->chkShowLayers[27]->isChecked() );
-
-        mForm->chkShowLayers[27]->setChecked( true );
-        mForm->chkShowLayers[26]->setChecked( true );
-        mForm->OKButton->click();
-        QVERIFY( mMap->layer( 27 )->visible );
-        QVERIFY( mMap->layer( 26 )->visible );
-    }
-
     void cancelWritesNothing()
     {
-        fillMap( 3 );
-        mForm->show();
+        showWith( 3 );
         mForm->chkShowLayers[0]->setChecked( false );
         QSignalSpy redraws( mMap.get(), &gis::MapWidget::afterTrackingLayerDraw );
         mForm->CancelButton->click();
@@ -185,14 +170,12 @@ class TestLayerDialog : public QObject
 
     void reopeningFollowsTheMap()
     {
-        fillMap( 5 );
-        mForm->show();
+        showWith( 5 );
         QCOMPARE( shownBoxes(), 5 );
         mForm->CancelButton->click();
 
         mMap->clearLayers();
-        fillMap( 2 );
-        mForm->show();
+        showWith( 2 );
         QCOMPARE( shownBoxes(), 2 );
         mForm->OKButton->click();
         QCOMPARE( mMap->layerCount(), 2 );

@@ -59,6 +59,13 @@ void writeLayer( const QString &dir, const QString &name, int records = 1 )
     }
 }
 
+//! The 28 standard layers, one record each.
+void writeStandardSet( const QString &dir )
+{
+    for ( const QString &name : standardNames() )
+        writeLayer( dir, name );
+}
+
 QStringList tags( const gis::MapWidget &map )
 {
     QStringList t;
@@ -119,8 +126,7 @@ class TestLoading : public QObject
         QVERIFY( mRoot.isValid() );
         Constants::sStandardFiles = Constants::kStandardFileNames;
         mAll28 = mRoot.filePath( QStringLiteral( "all28" ) );
-        for ( const QString &name : standardNames() )
-            writeLayer( mAll28, name );
+        writeStandardSet( mAll28 );
     }
 
     void init()
@@ -151,7 +157,6 @@ class TestLoading : public QObject
         QTest::newRow( "no extension" ) << "43_roads" << false;
         QTest::newRow( "part of a name" ) << "3_roads.shp" << false;
         QTest::newRow( "blank" ) << " 43_roads.shp" << false;
-        QTest::newRow( "other file" ) << "readme.shp" << false;
         QTest::newRow( "empty" ) << "" << false;
     }
 
@@ -277,8 +282,7 @@ class TestLoading : public QObject
         QFETCH( QString, extra );
         QFETCH( bool, message );
         const QString dir = mRoot.filePath( QStringLiteral( "limit_" ) + extra );
-        for ( const QString &name : standardNames() )
-            writeLayer( dir, name );
+        writeStandardSet( dir );
         writeLayer( dir, extra );
 
         load( dir, QStringLiteral( "01_elevation.shp" ) );
@@ -300,14 +304,40 @@ class TestLoading : public QObject
         QVERIFY( mMap->layer( 0 )->visible );   // 59_cities.shp
     }
 
-    void missingDirectory()
+    void loadEndingEarlyEmptiesEverything_data()
     {
+        QTest::addColumn<QString>( "folder" );
+        QTest::addColumn<bool>( "connects" );
+        QTest::newRow( "missing directory" ) << "nowhere" << false;
+        QTest::newRow( "directory without shapefiles" ) << "noshp" << true;
+    }
+
+    void loadEndingEarlyEmptiesEverything()
+    {
+        QFETCH( QString, folder );
+        QFETCH( bool, connects );
         load( mAll28, QStringLiteral( "43_roads.shp" ) );
         QCOMPARE( mLegend->rowCount(), 28 );
+        const QString dir = mRoot.filePath( folder );
+        if ( connects )
+        {
+            QDir().mkpath( dir );
+            QFile f( QDir( dir ).filePath( QStringLiteral( "43_roads.txt" ) ) );
+            QVERIFY( f.open( QIODevice::WriteOnly ) );
+        }
 
-        const QString missing = mRoot.filePath( QStringLiteral( "nowhere" ) );
-        load( missing, QStringLiteral( "43_roads.shp" ) );
+        load( dir, QStringLiteral( "43_roads.shp" ) );
 
+        QCOMPARE( mMap->layerCount(), 0 );
+        QCOMPARE( md_functions::cLayerIndex.count(), 0 );
+        QCOMPARE( md_functions::sDataPath, withSlash( dir ) );
+        // the legend no longer lists the layers that are gone
+        QCOMPARE( mLegend->rowCount(), 0 );
+        if ( connects )
+        {
+            QVERIFY( mDialogs->shown.empty() );
+            return;
+        }
         QCOMPARE( mDialogs->shown.size(), size_t( 1 ) );
         QVERIFY2( mDialogs->shown[0].text.startsWith( QStringLiteral( "No data found... Data Connection error #" ) ),
                   qPrintable( mDialogs->shown[0].text ) );
@@ -316,29 +346,7 @@ class TestLoading : public QObject
         QVERIFY( isNumber );
         QCOMPARE( mDialogs->shown[0].icon, Dialogs::Icon::Exclamation );
         QCOMPARE( mDialogs->shown[0].title, kAppTitle );
-        QCOMPARE( mMap->layerCount(), 0 );
-        QCOMPARE( md_functions::cLayerIndex.count(), 0 );
-        QCOMPARE( md_functions::sDataPath, withSlash( missing ) );
-        QCOMPARE( Constants::oDataConnection->database(), withSlash( missing ) );
-        // the legend no longer lists the layers that are gone
-        QCOMPARE( mLegend->rowCount(), 0 );
-    }
-
-    void directoryWithoutShapefiles()
-    {
-        load( mAll28, QStringLiteral( "43_roads.shp" ) );
-        const QString dir = mRoot.filePath( QStringLiteral( "noshp" ) );
-        QDir().mkpath( dir );
-        QFile f( QDir( dir ).filePath( QStringLiteral( "43_roads.txt" ) ) );
-        QVERIFY( f.open( QIODevice::WriteOnly ) );
-        f.close();
-
-        load( dir, QStringLiteral( "43_roads.shp" ) );
-
-        QVERIFY( mDialogs->shown.empty() );
-        QCOMPARE( mMap->layerCount(), 0 );
-        QCOMPARE( md_functions::cLayerIndex.count(), 0 );
-        QCOMPARE( mLegend->rowCount(), 0 );
+        QCOMPARE( Constants::oDataConnection->database(), withSlash( dir ) );
     }
 
     void folderNamedLikeTheFile()
@@ -406,41 +414,37 @@ class TestLoading : public QObject
         QCOMPARE( md_functions::isSetLayerVisible( *mMap->layer( 0 ) ), records < 50 );
     }
 
-    void defaultVisibilityKeepsOthers_data()
+    void defaultVisibility_data()
     {
         QTest::addColumn<QString>( "tag" );
         QTest::addColumn<bool>( "before" );
         QTest::addColumn<bool>( "after" );
-        QTest::newRow( "hidden row" ) << "02_landuse.shp" << true << false;
-        QTest::newRow( "shown row" ) << "38_subcountrybnd1.shp" << false << true;
-        QTest::newRow( "solar keeps hidden" ) << "13_solar_direct.shp" << false << false;
-        QTest::newRow( "solar keeps user's choice" ) << "13_solar_direct.shp" << true << true;
-        QTest::newRow( "country keeps hidden" ) << "39_countryboundary.shp" << false << false;
-        QTest::newRow( "other case is no row" ) << "02_LANDUSE.SHP" << true << true;
+        QTest::addColumn<QString>( "text" ); // the layer's further text afterwards
+        const QString kept = QStringLiteral( "labels" );
+        QTest::newRow( "hidden row" ) << "02_landuse.shp" << true << false << kept;
+        QTest::newRow( "shown row" ) << "38_subcountrybnd1.shp" << false << true << kept;
+        QTest::newRow( "solar keeps hidden" ) << "13_solar_direct.shp" << false << false << kept;
+        QTest::newRow( "solar keeps user's choice" ) << "13_solar_direct.shp" << true << true << kept;
+        QTest::newRow( "country keeps hidden" ) << "39_countryboundary.shp" << false << false << kept;
+        QTest::newRow( "other case is no row" ) << "02_LANDUSE.SHP" << true << true << kept;
+        QTest::newRow( "wind hidden, its text emptied, not its tag" ) << "20_wind.shp" << true << false << QString();
     }
 
-    void defaultVisibilityKeepsOthers()
+    void defaultVisibility()
     {
         QFETCH( QString, tag );
         QFETCH( bool, before );
         QFETCH( bool, after );
+        QFETCH( QString, text );
         gis::Layer layer;
         layer.tag = tag;
         layer.visible = before;
+        layer.textProperty = QStringLiteral( "labels" );
         md_functions::SetDefaultVisibility( layer );
         QCOMPARE( layer.visible, after );
+        QCOMPARE( layer.textProperty, text );
+        QCOMPARE( layer.tag, tag );
         QVERIFY( mDialogs->shown.empty() );
-    }
-
-    void hidingWindKeepsItsTag()
-    {
-        gis::Layer layer;
-        layer.tag = QStringLiteral( "20_wind.shp" );
-        layer.textProperty = QStringLiteral( "wind labels" );
-        md_functions::SetDefaultVisibility( layer );
-        QVERIFY( !layer.visible );
-        QVERIFY( layer.textProperty.isEmpty() );
-        QCOMPARE( layer.tag, QStringLiteral( "20_wind.shp" ) );
     }
 
     void countingWithoutDatasetHides()

