@@ -196,15 +196,10 @@ void frmMain::Map1_MouseUp( int button, int shift, double x, double y )
 
 void frmMain::Map1_BeforeLayerDraw( int index )
 {
-    Q_UNUSED( index )
     try
     {
         // Once per redraw, at its first layer: the results are no layer of the map.
-        if ( !Constants::bResultsDrawn )
-        {
-            draw_query_results( *Map1 );
-            Constants::bResultsDrawn = true;
-        }
+        draw_query_results_on_first_layer( *Map1, index );
     }
     catch ( const std::exception & )
     {

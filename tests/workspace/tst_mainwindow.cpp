@@ -97,7 +97,8 @@ class TestMainWindow : public QObject
     void originalMapButton();
     void toolChoiceSetsPointer_data();
     void toolChoiceSetsPointer();
-    void resultsPaintedOncePerRedraw();
+    void resultsPaintedIntoEveryRedraw_data();
+    void resultsPaintedIntoEveryRedraw();
     void resultsPaintedUnderEveryLayer();
     void legendToggleRedraws();
     void resizeKeepsMargins_data();
@@ -466,38 +467,45 @@ void TestMainWindow::toolChoiceSetsPointer()
     w->optPanZoom[1]->setChecked( true );
 }
 
-void TestMainWindow::resultsPaintedOncePerRedraw()
+void TestMainWindow::resultsPaintedIntoEveryRedraw_data()
 {
+    QTest::addColumn<bool>( "flagLeftSet" );
+    QTest::addColumn<bool>( "queryRunning" );
+    QTest::addColumn<bool>( "painted" );
+    QTest::newRow( "flag clear" ) << false << false << true;
+    // Another map's drawing may have left the shared flag set: ours draws all the same.
+    QTest::newRow( "flag left set" ) << true << false << true;
+    QTest::newRow( "query running" ) << false << true << false;
+}
+
+void TestMainWindow::resultsPaintedIntoEveryRedraw()
+{
+    QFETCH( bool, flagLeftSet );
+    QFETCH( bool, queryRunning );
+    QFETCH( bool, painted );
     gis::MapWidget *map = loadFixture();
-    frmMain *w = main();
     for ( int i = 0; i < map->layerCount(); ++i )
-        map->layer( i )->visible = true;
+        map->layer( i )->visible = false;
 
-    // Watch the flag around the window's own handler: a paint is a layer event
-    // that finds the flag clear and leaves it set.
-    QObject::disconnect( map, &gis::MapWidget::beforeLayerDraw, w, &frmMain::Map1_BeforeLayerDraw );
-    bool before = false;
-    int paints = 0;
-    int layerEvents = 0;
-    QMetaObject::Connection c1 = connect( map, &gis::MapWidget::beforeLayerDraw, this,
-                                          [&before]( int ) { before = Constants::bResultsDrawn; } );
-    connect( map, &gis::MapWidget::beforeLayerDraw, w, &frmMain::Map1_BeforeLayerDraw );
-    QMetaObject::Connection c2 = connect( map, &gis::MapWidget::beforeLayerDraw, this, [&]( int ) {
-        ++layerEvents;
-        if ( !before && Constants::bResultsDrawn )
-            ++paints;
-    } );
-
-    Constants::bResultsDrawn = false;
-    map->refresh();
-    QCOMPARE( layerEvents, 3 );
-    QCOMPARE( paints, 1 );
-    QVERIFY( !Constants::bResultsDrawn ); // cleared after the tracking layer
-    map->refresh();
-    QCOMPARE( layerEvents, 6 );
-    QCOMPARE( paints, 2 );
-    disconnect( c1 );
-    disconnect( c2 );
+    using md_query_functions2::cResults;
+    cResults.start( QStringLiteral( "Wind by Power Density" ), QString() );
+    gis::Symbol magenta;
+    magenta.color = gis::rgb( 255, 0, 255 );
+    magenta.outline = false;
+    cResults.add( std::make_shared<gis::Geometry>( gis::Geometry::fromWkt(
+                      "POLYGON((5000 5000,60000 5000,60000 60000,5000 60000,5000 5000))" ) ),
+                  magenta, 500 );
+    Constants::bQueryRunning = queryRunning;
+    const QPoint inside = map->fromMapPoint( { 40000, 30000 } ).toPoint();
+    const QColor expected = painted ? QColor( 255, 0, 255 ) : QColor( Qt::white );
+    for ( int redraw = 0; redraw < 2; ++redraw )
+    {
+        Constants::bResultsDrawn = flagLeftSet;
+        map->refresh();
+        QCOMPARE( map->cachedImage().pixelColor( inside ), expected );
+    }
+    Constants::bQueryRunning = false;
+    cResults.reset();
 }
 
 void TestMainWindow::resultsPaintedUnderEveryLayer()
