@@ -130,7 +130,12 @@ void frmPrint::createControls()
     lblHeading->setAlignment( Qt::AlignLeft | Qt::AlignTop );
     twips::place( lblHeading, 120, 120, 1095, 735 );
 
+    // The heading strip and the scale bar strip are printed as they look: on white, like the page.
+    QPalette paper = palette();
+    paper.setColor( QPalette::Window, Qt::white );
     pictHeadingEmbed = new QWidget( this );
+    pictHeadingEmbed->setPalette( paper );
+    pictHeadingEmbed->setAutoFillBackground( true );
     twips::place( pictHeadingEmbed, 1320, 120, 6375, 375 );
     txtHeading = new QLineEdit( pictHeadingEmbed );
     QFont heading = gis::mappedFont( QFont( QStringLiteral( "MS Sans Serif" ) ) );
@@ -174,14 +179,13 @@ void frmPrint::createControls()
     // the strip below it, which shows the bar's lower 375 twips: that strip
     // is what the page prints.
     pictEmbedScalebar = new QWidget( this );
+    pictEmbedScalebar->setPalette( paper );
     pictEmbedScalebar->setAutoFillBackground( true );
     twips::place( pictEmbedScalebar, 1440, 3720, 4935, 375 );
     sbMapView = new ScaleBarControl( pictEmbedScalebar );
     twips::place( sbMapView, 0, 3360 - 3720, 4935, 735 );
 
     // The legends lie under the picture boxes, which show their pictures.
-    QPalette paper = palette();
-    paper.setColor( QPalette::Window, Qt::white );
     for ( LegendControl **legend : { &legend1, &legend3, &legend4 } )
     {
         *legend = new LegendControl( this );
