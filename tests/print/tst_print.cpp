@@ -1,3 +1,4 @@
+#include "ResultFixture.h"
 #include "TestSupport.h"
 
 #include "common/Constants.h"
@@ -37,7 +38,6 @@ using testsupport::RecordingDialogs;
 namespace
 {
 const QString kPrintError = QStringLiteral( " Error in cmdPrint_Click function. Error Source:frmPrint. cmdPrint_Click()" );
-const QColor kMagenta( 255, 0, 255 );
 const QColor kNavy( 0, 0, 128 );
 
 //! What the picture jobs of a test did.
@@ -315,15 +315,7 @@ void TestPrint::closePrint()
 
 void TestPrint::setResults( bool empty )
 {
-    using md_query_functions2::cResults;
-    cResults.start( QStringLiteral( "Wind by Power Density" ), QString() );
-    if ( empty )
-        return;
-    gis::Symbol symbol;
-    symbol.color = gis::rgb( 255, 0, 255 );
-    symbol.outline = false;
-    cResults.add( std::make_shared<gis::Geometry>( gis::Geometry::fromWkt( square( 30000, 30000, 40000 ).toStdString() ) ),
-                  symbol, 500 );
+    testsupport::setMagentaResult( empty ? QString() : square( 30000, 30000, 40000 ) );
 }
 
 QImage TestPrint::printedPage()
@@ -598,7 +590,7 @@ void TestPrint::previewResults_data()
     QTest::addColumn<bool>( "empty" );
     QTest::addColumn<bool>( "running" );
     QTest::addColumn<QColor>( "expected" );
-    QTest::newRow( "results" ) << false << false << kMagenta;
+    QTest::newRow( "results" ) << false << false << testsupport::kResultMagenta;
     QTest::newRow( "empty result set" ) << true << false << QColor( Qt::white );
     QTest::newRow( "query running" ) << false << true << QColor( Qt::white );
 }
@@ -736,7 +728,7 @@ void TestPrint::printedPagePlacesEveryPart()
     QCOMPARE( plain.size(), QSize( 510, 660 ) );
     // At 60 dpi a page unit is a tenth of a pixel: the map stands at (30, 35), 400 x 370,
     // and shows the results about its middle.
-    QCOMPARE( plain.pixelColor( 230, 220 ), kMagenta );
+    QCOMPARE( plain.pixelColor( 230, 220 ), testsupport::kResultMagenta );
     QCOMPARE( plain.pixelColor( 25, 100 ), QColor( Qt::white ) );
     // The dark grey frame from (29, 60), 400 x 315.
     QCOMPARE( plain.pixelColor( 29, 200 ), QColor( 64, 64, 64 ) );

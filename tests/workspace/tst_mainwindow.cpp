@@ -1,3 +1,4 @@
+#include "ResultFixture.h"
 #include "TestSupport.h"
 
 #include "common/Constants.h"
@@ -487,17 +488,10 @@ void TestMainWindow::resultsPaintedIntoEveryRedraw()
     for ( int i = 0; i < map->layerCount(); ++i )
         map->layer( i )->visible = false;
 
-    using md_query_functions2::cResults;
-    cResults.start( QStringLiteral( "Wind by Power Density" ), QString() );
-    gis::Symbol magenta;
-    magenta.color = gis::rgb( 255, 0, 255 );
-    magenta.outline = false;
-    cResults.add( std::make_shared<gis::Geometry>( gis::Geometry::fromWkt(
-                      "POLYGON((5000 5000,60000 5000,60000 60000,5000 60000,5000 5000))" ) ),
-                  magenta, 500 );
+    testsupport::setMagentaResult( QStringLiteral( "POLYGON((5000 5000,60000 5000,60000 60000,5000 60000,5000 5000))" ) );
     Constants::bQueryRunning = queryRunning;
     const QPoint inside = map->fromMapPoint( { 40000, 30000 } ).toPoint();
-    const QColor expected = painted ? QColor( 255, 0, 255 ) : QColor( Qt::white );
+    const QColor expected = painted ? testsupport::kResultMagenta : QColor( Qt::white );
     for ( int redraw = 0; redraw < 2; ++redraw )
     {
         Constants::bResultsDrawn = flagLeftSet;
@@ -505,7 +499,7 @@ void TestMainWindow::resultsPaintedIntoEveryRedraw()
         QCOMPARE( map->cachedImage().pixelColor( inside ), expected );
     }
     Constants::bQueryRunning = false;
-    cResults.reset();
+    md_query_functions2::cResults.reset();
 }
 
 void TestMainWindow::resultsPaintedUnderEveryLayer()
@@ -523,14 +517,7 @@ void TestMainWindow::resultsPaintedUnderEveryLayer()
     map->layer( 2 )->symbol.outline = false;
     map->layer( 1 )->symbol.style = 1;
 
-    using md_query_functions2::cResults;
-    cResults.start( QStringLiteral( "Wind by Power Density" ), QString() );
-    gis::Symbol magenta;
-    magenta.color = gis::rgb( 255, 0, 255 );
-    magenta.outline = false;
-    cResults.add( std::make_shared<gis::Geometry>( gis::Geometry::fromWkt(
-                      "POLYGON((5000 5000,60000 5000,60000 60000,5000 60000,5000 5000))" ) ),
-                  magenta, 500 );
+    testsupport::setMagentaResult( QStringLiteral( "POLYGON((5000 5000,60000 5000,60000 60000,5000 60000,5000 5000))" ) );
     Constants::bQueryRunning = false;
 
     map->refresh();
@@ -539,8 +526,8 @@ void TestMainWindow::resultsPaintedUnderEveryLayer()
     const QPointF inLake = map->fromMapPoint( { 15000, 15000 } );
     QCOMPARE( image.pixelColor( inLake.toPoint() ), QColor( 0, 0, 255 ) );
     const QPointF outsideLake = map->fromMapPoint( { 40000, 30000 } );
-    QCOMPARE( image.pixelColor( outsideLake.toPoint() ), QColor( 255, 0, 255 ) );
-    cResults.reset();
+    QCOMPARE( image.pixelColor( outsideLake.toPoint() ), testsupport::kResultMagenta );
+    md_query_functions2::cResults.reset();
 }
 
 void TestMainWindow::legendToggleRedraws()
