@@ -23,9 +23,11 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <exception>
+#include <tuple>
 
 namespace
 {

@@ -208,6 +208,7 @@ class TestPrint : public QObject
     void noPrinterIsReported();
     void pageToPdf();
     void cancelClosesWithoutPrinting();
+    void closingMainClosesPrintWindow();
 
   private:
     frmMain *main() { return frmMain::instance(); }
@@ -833,6 +834,17 @@ void TestPrint::cancelClosesWithoutPrinting()
     QVERIFY( !form );
     QVERIFY( frmPrint::existingInstance() == nullptr );
     QCOMPARE( jobs.log.created, 0 );
+}
+
+void TestPrint::closingMainClosesPrintWindow()
+{
+    setMainLayers( { "30_lakes.shp" } );
+    QPointer<frmPrint> form( openPrint() );
+    QVERIFY( form );
+    main()->mnuExit->trigger();
+    QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
+    QVERIFY( !form );
+    QVERIFY( frmMain::existingInstance() == nullptr );
 }
 
 QTEST_MAIN( TestPrint )
