@@ -8,9 +8,10 @@ namespace gis
 QString mapFontFamily( const QString &family )
 {
     const QString key = family.trimmed().toLower();
-    if ( key == QLatin1String( "ms sans serif" ) || key == QLatin1String( "arial" )
-         || key == QLatin1String( "arial narrow" ) || key == QLatin1String( "tahoma" ) )
+    if ( key == QLatin1String( "ms sans serif" ) || key == QLatin1String( "arial" ) || key == QLatin1String( "tahoma" ) )
         return QStringLiteral( "Liberation Sans" );
+    if ( key == QLatin1String( "arial narrow" ) )
+        return QStringLiteral( "Liberation Sans Narrow" );
     if ( key == QLatin1String( "times new roman" ) )
         return QStringLiteral( "Liberation Serif" );
     if ( key == QLatin1String( "courier new" ) )

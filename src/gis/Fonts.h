@@ -8,9 +8,10 @@ namespace gis
 
 /**
  * Installed family that stands in for a Windows font name: "MS Sans Serif",
- * "Arial", "Arial Narrow" and "Tahoma" become "Liberation Sans", "Times New
- * Roman" "Liberation Serif", "Courier New" "Liberation Mono" (compared
- * without regard to case). Any other name is returned unchanged.
+ * "Arial" and "Tahoma" become "Liberation Sans", "Arial Narrow" "Liberation
+ * Sans Narrow", "Times New Roman" "Liberation Serif", "Courier New"
+ * "Liberation Mono" (compared without regard to case). Any other name is
+ * returned unchanged.
  */
 QString mapFontFamily( const QString &family );
 

@@ -23,3 +23,9 @@ void draw_query_results( gis::MapWidget &map )
         ErrorMessage( QStringLiteral( " Error Source:md_query_functions2.draw_query_results()" ), 48 );
     }
 }
+
+void draw_query_results_on_first_layer( gis::MapWidget &map, int index )
+{
+    if ( index == map.layerCount() - 1 )
+        draw_query_results( map );
+}

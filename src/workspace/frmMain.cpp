@@ -11,6 +11,7 @@
 #include "common/Twips.h"
 #include "gis/MapWidget.h"
 #include "legend/LegendControl.h"
+#include "print/frmPrint.h"
 #include "queries/QueryController.h"
 #include "queries/md_query_list.h"
 
@@ -258,6 +259,7 @@ void frmMain::createMenus()
     mnuHelp = menuBar()->addAction( QStringLiteral( "Help" ) );
 
     connect( mnuOpen, &QAction::triggered, this, &frmMain::mnuOpen_Click );
+    connect( mnuPrint, &QAction::triggered, this, &frmMain::mnuPrint_Click );
     connect( mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click );
     connect( mnuHelp, &QAction::triggered, this, &frmMain::mnuHelp_Click );
 }
@@ -408,6 +410,17 @@ void frmMain::mnuOpen_Click()
     {
         ErrorMessage( QStringLiteral( " Error while opening a dataset. Error Source:frmMain.mnuOpen_Click()" ), 48 );
     }
+}
+
+void frmMain::mnuPrint_Click()
+{
+    if ( Map1->layerCount() < 1 )
+        return;
+    // Loaded on first use only; an open print window is just brought forward.
+    frmPrint *form = frmPrint::instance();
+    form->show();
+    form->raise();
+    form->activateWindow();
 }
 
 void frmMain::mnuExit_Click()

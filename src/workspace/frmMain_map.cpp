@@ -7,6 +7,7 @@
 
 #include "common/Constants.h"
 #include "common/ErrorMessage.h"
+#include "common/Rounding.h"
 #include "gis/MapWidget.h"
 #include "legend/LegendControl.h"
 #include "queries/md_query_results.h"
@@ -17,24 +18,12 @@
 #include <QRadioButton>
 
 #include <algorithm>
-#include <cfenv>
 #include <cmath>
 #include <exception>
 
 namespace
 {
 const int kClickTolerance = 5;
-
-// Halves go to the even neighbour (10.5 -> 10, 11.5 -> 12), as the stored
-// press position has always been rounded.
-int roundHalfEven( float v )
-{
-    const int previous = std::fegetround();
-    std::fesetround( FE_TONEAREST );
-    const float r = std::nearbyint( v );
-    std::fesetround( previous );
-    return static_cast<int>( r );
-}
 
 // True when \a full exceeds \a current by more than round-off: setting the
 // full extent fits it to the widget, which may leave the last bits different.
@@ -126,8 +115,9 @@ void frmMain::Map1_MouseDown( int button, int shift, double x, double y )
     Q_UNUSED( shift )
     try
     {
-        mGiX = roundHalfEven( static_cast<float>( x ) );
-        mGiY = roundHalfEven( static_cast<float>( y ) );
+        // Halves go to the even neighbour (10.5 -> 10, 11.5 -> 12).
+        mGiX = static_cast<int>( roundHalfEven( static_cast<float>( x ) ) );
+        mGiY = static_cast<int>( roundHalfEven( static_cast<float>( y ) ) );
         if ( !cmdZoomIn->isEnabled() )
             return;
         switch ( iMapTool )
@@ -196,15 +186,10 @@ void frmMain::Map1_MouseUp( int button, int shift, double x, double y )
 
 void frmMain::Map1_BeforeLayerDraw( int index )
 {
-    Q_UNUSED( index )
     try
     {
         // Once per redraw, at its first layer: the results are no layer of the map.
-        if ( !Constants::bResultsDrawn )
-        {
-            draw_query_results( *Map1 );
-            Constants::bResultsDrawn = true;
-        }
+        draw_query_results_on_first_layer( *Map1, index );
     }
     catch ( const std::exception & )
     {

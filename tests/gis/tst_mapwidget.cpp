@@ -637,7 +637,7 @@ class TestMapWidget : public QObject
         QTest::addColumn<QString>( "expected" );
         QTest::newRow( "MS Sans Serif" ) << "MS Sans Serif" << "Liberation Sans";
         QTest::newRow( "arial any case" ) << "ARIAL" << "Liberation Sans";
-        QTest::newRow( "Arial Narrow" ) << "Arial Narrow" << "Liberation Sans";
+        QTest::newRow( "Arial Narrow" ) << "Arial Narrow" << "Liberation Sans Narrow";
         QTest::newRow( "Times New Roman" ) << "Times New Roman" << "Liberation Serif";
         QTest::newRow( "Courier New" ) << "Courier New" << "Liberation Mono";
         QTest::newRow( "other kept" ) << "DejaVu Sans" << "DejaVu Sans";

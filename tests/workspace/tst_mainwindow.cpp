@@ -1,3 +1,4 @@
+#include "ResultFixture.h"
 #include "TestSupport.h"
 
 #include "common/Constants.h"
@@ -97,7 +98,8 @@ class TestMainWindow : public QObject
     void originalMapButton();
     void toolChoiceSetsPointer_data();
     void toolChoiceSetsPointer();
-    void resultsPaintedOncePerRedraw();
+    void resultsPaintedIntoEveryRedraw_data();
+    void resultsPaintedIntoEveryRedraw();
     void resultsPaintedUnderEveryLayer();
     void legendToggleRedraws();
     void resizeKeepsMargins_data();
@@ -466,38 +468,38 @@ void TestMainWindow::toolChoiceSetsPointer()
     w->optPanZoom[1]->setChecked( true );
 }
 
-void TestMainWindow::resultsPaintedOncePerRedraw()
+void TestMainWindow::resultsPaintedIntoEveryRedraw_data()
 {
+    QTest::addColumn<bool>( "flagLeftSet" );
+    QTest::addColumn<bool>( "queryRunning" );
+    QTest::addColumn<bool>( "painted" );
+    QTest::newRow( "flag clear" ) << false << false << true;
+    // Another map's drawing may have left the shared flag set: ours draws all the same.
+    QTest::newRow( "flag left set" ) << true << false << true;
+    QTest::newRow( "query running" ) << false << true << false;
+}
+
+void TestMainWindow::resultsPaintedIntoEveryRedraw()
+{
+    QFETCH( bool, flagLeftSet );
+    QFETCH( bool, queryRunning );
+    QFETCH( bool, painted );
     gis::MapWidget *map = loadFixture();
-    frmMain *w = main();
     for ( int i = 0; i < map->layerCount(); ++i )
-        map->layer( i )->visible = true;
+        map->layer( i )->visible = false;
 
-    // Watch the flag around the window's own handler: a paint is a layer event
-    // that finds the flag clear and leaves it set.
-    QObject::disconnect( map, &gis::MapWidget::beforeLayerDraw, w, &frmMain::Map1_BeforeLayerDraw );
-    bool before = false;
-    int paints = 0;
-    int layerEvents = 0;
-    QMetaObject::Connection c1 = connect( map, &gis::MapWidget::beforeLayerDraw, this,
-                                          [&before]( int ) { before = Constants::bResultsDrawn; } );
-    connect( map, &gis::MapWidget::beforeLayerDraw, w, &frmMain::Map1_BeforeLayerDraw );
-    QMetaObject::Connection c2 = connect( map, &gis::MapWidget::beforeLayerDraw, this, [&]( int ) {
-        ++layerEvents;
-        if ( !before && Constants::bResultsDrawn )
-            ++paints;
-    } );
-
-    Constants::bResultsDrawn = false;
-    map->refresh();
-    QCOMPARE( layerEvents, 3 );
-    QCOMPARE( paints, 1 );
-    QVERIFY( !Constants::bResultsDrawn ); // cleared after the tracking layer
-    map->refresh();
-    QCOMPARE( layerEvents, 6 );
-    QCOMPARE( paints, 2 );
-    disconnect( c1 );
-    disconnect( c2 );
+    testsupport::setMagentaResult( QStringLiteral( "POLYGON((5000 5000,60000 5000,60000 60000,5000 60000,5000 5000))" ) );
+    Constants::bQueryRunning = queryRunning;
+    const QPoint inside = map->fromMapPoint( { 40000, 30000 } ).toPoint();
+    const QColor expected = painted ? testsupport::kResultMagenta : QColor( Qt::white );
+    for ( int redraw = 0; redraw < 2; ++redraw )
+    {
+        Constants::bResultsDrawn = flagLeftSet;
+        map->refresh();
+        QCOMPARE( map->cachedImage().pixelColor( inside ), expected );
+    }
+    Constants::bQueryRunning = false;
+    md_query_functions2::cResults.reset();
 }
 
 void TestMainWindow::resultsPaintedUnderEveryLayer()
@@ -515,14 +517,7 @@ void TestMainWindow::resultsPaintedUnderEveryLayer()
     map->layer( 2 )->symbol.outline = false;
     map->layer( 1 )->symbol.style = 1;
 
-    using md_query_functions2::cResults;
-    cResults.start( QStringLiteral( "Wind by Power Density" ), QString() );
-    gis::Symbol magenta;
-    magenta.color = gis::rgb( 255, 0, 255 );
-    magenta.outline = false;
-    cResults.add( std::make_shared<gis::Geometry>( gis::Geometry::fromWkt(
-                      "POLYGON((5000 5000,60000 5000,60000 60000,5000 60000,5000 5000))" ) ),
-                  magenta, 500 );
+    testsupport::setMagentaResult( QStringLiteral( "POLYGON((5000 5000,60000 5000,60000 60000,5000 60000,5000 5000))" ) );
     Constants::bQueryRunning = false;
 
     map->refresh();
@@ -531,8 +526,8 @@ void TestMainWindow::resultsPaintedUnderEveryLayer()
     const QPointF inLake = map->fromMapPoint( { 15000, 15000 } );
     QCOMPARE( image.pixelColor( inLake.toPoint() ), QColor( 0, 0, 255 ) );
     const QPointF outsideLake = map->fromMapPoint( { 40000, 30000 } );
-    QCOMPARE( image.pixelColor( outsideLake.toPoint() ), QColor( 255, 0, 255 ) );
-    cResults.reset();
+    QCOMPARE( image.pixelColor( outsideLake.toPoint() ), testsupport::kResultMagenta );
+    md_query_functions2::cResults.reset();
 }
 
 void TestMainWindow::legendToggleRedraws()

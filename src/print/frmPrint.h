@@ -1,0 +1,115 @@
+#pragma once
+
+#include "PrintPage.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class LegendControl;
+class ScaleBarControl;
+
+namespace gis
+{
+class Layer;
+class MapWidget;
+} // namespace gis
+
+/**
+ * The print window "Print Map": a preview of the main map with the query
+ * results, a heading field, a scale bar for the preview and three legend
+ * pictures (reference layers; elevation and land use; wind and solar
+ * resource), and the buttons that print the page or close the window.
+ *
+ * There is one instance, made and loaded on the first call of instance(),
+ * a window of its own without an owner, dropped when it is closed. The load
+ * takes a snapshot of the main map (layers, visibility, extent); nothing
+ * follows the main map afterwards. Every handler reports a failure through
+ * ErrorMessage and returns: no exception leaves it.
+ *
+ * Controls carry the names the rest of the program uses and are public for
+ * the tests; positions are designed in twips.
+ */
+class frmPrint : public QWidget
+{
+    Q_OBJECT
+
+  public:
+    //! The one instance, created and loaded on first use.
+    static frmPrint *instance();
+    //! The instance if it exists, without creating one.
+    static frmPrint *existingInstance();
+
+    ~frmPrint() override;
+
+    //! The resource side map has received its one resource layer.
+    bool solarAdded = false;
+
+    // --- controls ---
+    QLabel *lblHeading = nullptr;
+    QWidget *pictHeadingEmbed = nullptr;
+    QLineEdit *txtHeading = nullptr;
+    gis::MapWidget *Map2 = nullptr; //!< the preview
+    QLabel *Label1 = nullptr;
+    QPushButton *cmdPrint = nullptr;
+    QPushButton *Command2 = nullptr;
+    QLabel *pictHeadFromClipboard = nullptr;     //!< hidden; the heading strip's picture as last printed
+    QLabel *pictScalebarFromClipboard = nullptr; //!< hidden; the scale bar's picture as last printed
+    gis::MapWidget *Map3 = nullptr; //!< hidden side map: reference layers
+    gis::MapWidget *Map5 = nullptr; //!< hidden side map: elevation and land use
+    gis::MapWidget *Map6 = nullptr; //!< hidden side map: one solar resource layer and the wind layer
+    QWidget *pictEmbedScalebar = nullptr;
+    ScaleBarControl *sbMapView = nullptr; //!< inside pictEmbedScalebar, whose area shows its lower part
+    LegendControl *legend1 = nullptr;
+    LegendControl *legend3 = nullptr;
+    LegendControl *legend4 = nullptr;
+    QLabel *Picture1 = nullptr; //!< left: the reference legend's picture
+    QLabel *Picture4 = nullptr; //!< middle: the resource legend's picture
+    QLabel *Picture3 = nullptr; //!< right: the elevation and land-use legend's picture
+
+    //! Legend name of the resource side map's solar layer.
+    static const QString kResourceCaption;
+
+    /**
+     * \a meas twips in pixels of \a theDevice along \a axis (0 across,
+     * 1 down), rounded to the nearest whole number, halves to even; -1 for
+     * any other axis. A result beyond 16 bits is reported and gives 0.
+     */
+    static qint16 ConvTwips2Pix( const TwipsPerPixel &theDevice, float meas, int axis );
+
+    //! Where the legend pictures are written: the user's cache directory for the program (made when missing); empty when there is none.
+    static QString legendBitmapDirectory();
+
+    /**
+     * Scale-bar map units of \a map's first layer: 0 when the name of its
+     * coordinate system's unit is "degree", 1 when it is "feet" (any case),
+     * 2 for any other name or when the map has no layer. Throws
+     * gis::GisError when that layer has no coordinate system.
+     */
+    static int scaleBarMapUnits( const gis::MapWidget &map );
+
+  public slots:
+    void cmdPrint_Click();
+    void Command2_Click();
+    void Map2_BeforeLayerDraw( int index );
+
+  public:
+    //! Puts a further copy of \a mainLayer, the main map's layer of \a fileName, into its side map.
+    void addLayersToOtherMaps( const QString &fileName, const gis::Layer &mainLayer );
+    //! Sets up the scale bar for the preview's extent and place.
+    void setupScalebar();
+
+  private:
+    frmPrint();
+
+    void createControls();
+    void Form_Load();
+    //! Writes the three legends' pictures and shows them in the picture boxes.
+    void showLegendPictures();
+    //! The page as it stands: the main map, the strips' pictures made now, the legend pictures.
+    PageContent pageContent();
+
+    static QPointer<frmPrint> sInstance;
+};
