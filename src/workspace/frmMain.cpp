@@ -13,6 +13,7 @@
 #include "legend/LegendControl.h"
 #include "queries/QueryController.h"
 #include "queries/md_query_list.h"
+#include "queries/md_query_save.h"
 
 #include <QAction>
 #include <QApplication>
@@ -279,6 +280,7 @@ void frmMain::connectEvents()
     connect( Map1, &gis::MapWidget::beforeTrackingLayerDraw, this, &frmMain::Map1_BeforeTrackingLayerDraw );
     connect( Map1, &gis::MapWidget::afterTrackingLayerDraw, this, &frmMain::Map1_AfterTrackingLayerDraw );
     connect( legend, &LegendControl::afterSetLayerVisible, this, &frmMain::legend_AfterSetLayerVisible );
+    connect( mnuSave, &QAction::triggered, this, &frmMain::mnuSave_Click );
 }
 
 void frmMain::Form_Load()
@@ -407,6 +409,18 @@ void frmMain::mnuOpen_Click()
     catch ( const std::exception & )
     {
         ErrorMessage( QStringLiteral( " Error while opening a dataset. Error Source:frmMain.mnuOpen_Click()" ), 48 );
+    }
+}
+
+void frmMain::mnuSave_Click()
+{
+    try
+    {
+        md_query_functions2::SaveTrackingLayer( this );
+    }
+    catch ( const std::exception & )
+    {
+        ErrorMessage( QStringLiteral( " Error while trying to save data. Error Source:frmMain.mnuSave_Click()" ), 48 );
     }
 }
 
