@@ -8,6 +8,7 @@
 #include "common/Constants.h"
 #include "common/ErrorMessage.h"
 #include "gis/MapWidget.h"
+#include "info/frmInfo.h"
 #include "legend/LegendControl.h"
 #include "queries/md_query_results.h"
 
@@ -340,6 +341,9 @@ void frmMain::EnablePanZoomControls( bool bEnable )
 
 void frmMain::showInfoWindow()
 {
-    // The Info window (feature information) is opened here, modeless and
-    // owned by this window; it reads giX(), giY() when it becomes active.
+    // Modeless and owned by this window; it reads giX(), giY() every time it becomes active.
+    frmInfo *info = frmInfo::instance( this, Map1, [this] { return QPoint( giX(), giY() ); } );
+    info->show();
+    info->raise();
+    info->activateWindow();
 }
