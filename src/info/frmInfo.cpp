@@ -69,7 +69,7 @@ bool frmInfo::event( QEvent *e )
     if ( e->type() == QEvent::WindowActivate )
     {
         if ( mSkipNextActivation )
-            mSkipNextActivation = true;
+            mSkipNextActivation = false;
         else
             Form_Activate();
     }
