@@ -412,18 +412,6 @@ void frmMain::mnuOpen_Click()
     }
 }
 
-void frmMain::mnuSave_Click()
-{
-    try
-    {
-        md_query_functions2::SaveTrackingLayer( this );
-    }
-    catch ( const std::exception & )
-    {
-        ErrorMessage( QStringLiteral( " Error while trying to save data. Error Source:frmMain.mnuSave_Click()" ), 48 );
-    }
-}
-
 void frmMain::mnuExit_Click()
 {
     close();
@@ -470,4 +458,16 @@ void frmMain::showLayersDialog()
     } );
     dialog->setOwner( this );
     dialog->exec();
+}
+
+void frmMain::mnuSave_Click()
+{
+    try
+    {
+        md_query_functions2::SaveTrackingLayer( this );
+    }
+    catch ( const std::exception & )
+    {
+        ErrorMessage( QStringLiteral( " Error while trying to save data. Error Source:frmMain.mnuSave_Click()" ), 48 );
+    }
 }

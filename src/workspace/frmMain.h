@@ -118,10 +118,10 @@ class frmMain : public QMainWindow
     // --- start-up, layout, menus ---
     void Form_Resize();
     void mnuOpen_Click();
-    void mnuSave_Click();
     void mnuExit_Click();
     void mnuHelp_Click();
     void cmdChangeLayers_Click();
+    void mnuSave_Click();
 
     // --- map tools and events ---
     void optPanZoom_Click( int index );
