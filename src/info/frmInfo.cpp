@@ -67,33 +67,25 @@ frmInfo::frmInfo( QWidget *owner )
 bool frmInfo::event( QEvent *e )
 {
     if ( e->type() == QEvent::WindowActivate )
-    {
-        if ( mSkipNextActivation )
-            mSkipNextActivation = false;
-        else
-            Form_Activate();
-    }
+        mActivation.activated( [this] { Form_Activate(); } );
     return QDialog::event( e );
 }
 
 void frmInfo::Form_Activate()
 {
-    if ( mBuilding )
-        return;
-    mBuilding = true;
-    const bool wasActive = isActiveWindow();
-    try
-    {
-        // Built whole before it is shown: a failure leaves the previous text.
-        txtInfo->setPlainText( featureText() );
-    }
-    catch ( const std::exception & )
-    {
-        ErrorMessage( QStringLiteral( " Error while Trying to activate Info Form. Error Source:frmInfo.Form_Activate()" ), 48 );
-    }
-    mBuilding = false;
-    if ( wasActive && !isActiveWindow() )
-        mSkipNextActivation = true;
+    mActivation.run( *this, [this] {
+        try
+        {
+            // Built whole before it is shown: a failure leaves the previous text.
+            txtInfo->setPlainText( featureText() );
+        }
+        catch ( const std::exception & )
+        {
+            ErrorMessage( QStringLiteral( " Error while Trying to activate Info Form. Error Source:frmInfo.Form_Activate()" ),
+                          48 );
+        }
+        return false; // whether a box was shown is not known here; the lost activation tells
+    } );
 }
 
 QString frmInfo::featureText()

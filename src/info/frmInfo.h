@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/ActivationGuard.h"
+
 #include <QDialog>
 #include <QHash>
 #include <QPoint>
@@ -77,9 +79,7 @@ class frmInfo : public QDialog
 
     gis::MapWidget *mMap = nullptr;
     PressPoint mPressPoint;
-    bool mBuilding = false;
-    //! A message box shown while building takes the activation; its return must not build again.
-    bool mSkipNextActivation = false;
+    ActivationGuard mActivation;
 
     static QPointer<frmInfo> sInstance;
 };
