@@ -73,8 +73,7 @@ class InteractiveDialogs : public Dialogs
     {
         QFileDialog dlg( parent, request.title, request.initialDir, toQtFilter( request.filter ) );
         dlg.setAcceptMode( QFileDialog::AcceptSave );
-        // The program asks its own overwrite question where it needs one.
-        dlg.setOption( QFileDialog::DontConfirmOverwrite, true );
+        dlg.setOption( QFileDialog::DontConfirmOverwrite, !request.overwritePrompt );
         return chosenFile( dlg, request );
     }
 };

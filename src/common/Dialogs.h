@@ -20,6 +20,7 @@ class Dialogs
         QString filter;       //!< "Description (*.ext)|*.ext" form, as the program writes it
         QString defaultExt;   //!< ".shp"
         QString initialDir;
+        bool overwritePrompt = false; //!< a save dialog asks before an existing file is chosen
     };
 
     virtual ~Dialogs() = default;

@@ -2,6 +2,7 @@
 
 #include "GeometryOps.h"
 #include "GisError.h"
+#include "ShapefileSet.h"
 #include "TableDesc.h"
 
 #include <cpl_conv.h>
@@ -708,15 +709,16 @@ void Dataset::stopEditing()
     QuietGdal quiet;
 
     const QFileInfo info( mPath );
-    const QString base = info.path() + QLatin1Char( '/' ) + info.completeBaseName();
-    // The driver does not replace an existing file set cleanly; the caller
-    // has asked the user before we get here.
-    for ( const char *ext : { ".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx" } )
+    const QString target = info.path() + QLatin1Char( '/' ) + info.completeBaseName();
+    // The set is written beside the target under another name and moved into
+    // place only when complete: a failure leaves an existing set of that name
+    // as it was, and no partial files.
+    const QString base = shapefileset::temporaryBase( target );
+    struct PartialSet
     {
-        const QString file = base + QLatin1String( ext );
-        if ( QFileInfo::exists( file ) && !QFile::remove( file ) )
-            throw GisError( "cannot replace " + file.toStdString() );
-    }
+        const QString &base;
+        ~PartialSet() { shapefileset::removeSet( base ); }
+    } partial { base }; // declared before the dataset, so the file is closed first
 
     GDALDriver *driver = GetGDALDriverManager()->GetDriverByName( "ESRI Shapefile" );
     if ( !driver )
@@ -771,6 +773,7 @@ void Dataset::stopEditing()
             setFieldValue( *feature, i, types[static_cast<size_t>( i )], d->values[static_cast<size_t>( r * fieldCount + i )] );
         if ( layer->CreateFeature( feature.get() ) != OGRERR_NONE )
             throw GisError( "cannot write record " + std::to_string( r ) + ": " + CPLGetLastErrorMsg() );
+        shapefileset::recordWritten( r + 1 );
     }
     CPLErrorReset();
     ds.reset();
@@ -783,6 +786,7 @@ void Dataset::stopEditing()
         if ( !prj.open( QIODevice::WriteOnly | QIODevice::Truncate ) || prj.write( mCrs->wkt.toUtf8() ) < 0 )
             throw GisError( "cannot write " + prj.fileName().toStdString() );
     }
+    shapefileset::replaceSet( base, target );
     mWritable = false;
 }
 

@@ -113,24 +113,13 @@ frmShowQueryData *frmShowQueryData::showFor( QWidget *owner )
 bool frmShowQueryData::event( QEvent *e )
 {
     if ( e->type() == QEvent::WindowActivate )
-    {
-        if ( mSkipNextActivation )
-            mSkipNextActivation = false;
-        else
-            Form_Activate();
-    }
+        mActivation.activated( [this] { Form_Activate(); } );
     return QDialog::event( e );
 }
 
 void frmShowQueryData::Form_Activate()
 {
-    if ( mFilling )
-        return;
-    mFilling = true;
-    const bool showedMessage = md_query_functions2::UpdateQueryDataForm( *this );
-    mFilling = false;
-    if ( showedMessage && !isActiveWindow() )
-        mSkipNextActivation = true;
+    mActivation.run( *this, [this] { return md_query_functions2::UpdateQueryDataForm( *this ); } );
 }
 
 void frmShowQueryData::closeEvent( QCloseEvent *e )

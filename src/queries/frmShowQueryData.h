@@ -2,6 +2,8 @@
 
 #include "ResultModel.h"
 
+#include "common/ActivationGuard.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -62,9 +64,7 @@ class frmShowQueryData : public QDialog
     explicit frmShowQueryData( QWidget *owner );
     void Form_Unload();
 
-    bool mFilling = false;
-    //! Closing our own message box re-activates the window; that activation must not refill (and ask again).
-    bool mSkipNextActivation = false;
+    ActivationGuard mActivation;
 
     static QPointer<frmShowQueryData> sInstance;
 };

@@ -354,3 +354,61 @@ const StandardLayerStyle *findStandardLayerStyle( const QString &fileName )
     }
     return nullptr;
 }
+
+const std::vector<InfoFieldList> &InfoFieldLists()
+{
+    static const std::vector<InfoFieldList> lists = [] {
+        // The solar files list the same fields, with the month names
+        // followed by their own resource suffix.
+        const auto solarFields = []( const QString &suffix ) {
+            QStringList fields { QStringLiteral( "Cell_ID" ), QStringLiteral( "Gridcode" ), QStringLiteral( "Lon" ),
+                                 QStringLiteral( "Lat" ) };
+            for ( const char *month : { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec", "Ann" } )
+                fields << QLatin1String( month ) + suffix;
+            return fields;
+        };
+        return std::vector<InfoFieldList> {
+            { { QStringLiteral( "01_elevation.shp" ) }, { QStringLiteral( "Elev_m" ) }, false },
+            { { QStringLiteral( "02_landuse.shp" ) }, { QStringLiteral( "Land_use" ) }, false },
+            { { QStringLiteral( "11_solar_direct.shp" ), QStringLiteral( "13_solar_direct.shp" ),
+                QStringLiteral( "17_solar_direct.shp" ) },
+              solarFields( QStringLiteral( "dir" ) ),
+              true },
+            { { QStringLiteral( "12_solar_tilt.shp" ), QStringLiteral( "16_solar_tilt.shp" ),
+                QStringLiteral( "18_solar_tilt.shp" ) },
+              solarFields( QStringLiteral( "tilt" ) ),
+              true },
+            { { QStringLiteral( "14_solar_glo.shp" ), QStringLiteral( "15_solar_glo.shp" ) },
+              solarFields( QStringLiteral( "glo" ) ),
+              true },
+            { { QStringLiteral( "20_wind.shp" ) }, { QStringLiteral( "WINDCLASS" ), QStringLiteral( "WINDPWRD" ) }, true },
+            { { QStringLiteral( "30_lakes.shp" ), QStringLiteral( "40_rivers.shp" ), QStringLiteral( "42_railroad.shp" ),
+                QStringLiteral( "43_roads.shp" ), QStringLiteral( "53_airports.shp" ) },
+              { QStringLiteral( "NAME" ) },
+              false },
+            { { QStringLiteral( "31_protectedarea.shp" ), QStringLiteral( "52_facilities.shp" ) },
+              { QStringLiteral( "NAME" ), QStringLiteral( "TYPE" ) },
+              true },
+            { { QStringLiteral( "36_subcountrybnd3.shp" ), QStringLiteral( "37_subcountrybnd2.shp" ),
+                QStringLiteral( "38_subcountrybnd1.shp" ) },
+              { QStringLiteral( "NAME" ), QStringLiteral( "POP" ) },
+              true },
+            { { QStringLiteral( "44_transmissionline.shp" ) }, { QStringLiteral( "NAME" ), QStringLiteral( "VOLTAGE" ) }, true },
+            { { QStringLiteral( "51_powerplant.shp" ) }, { QStringLiteral( "NAME" ), QStringLiteral( "CAPACITY" ) }, true },
+            { { QStringLiteral( "59_cities.shp" ) },
+              { QStringLiteral( "NAME" ), QStringLiteral( "TYPE" ), QStringLiteral( "POP" ) },
+              true },
+        };
+    }();
+    return lists;
+}
+
+const InfoFieldList *findInfoFieldList( const QString &fileName )
+{
+    for ( const InfoFieldList &list : InfoFieldLists() )
+    {
+        if ( list.files.contains( fileName, Qt::CaseSensitive ) )
+            return &list;
+    }
+    return nullptr;
+}

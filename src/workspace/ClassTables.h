@@ -93,3 +93,20 @@ const StandardLayerStyle *findStandardLayerStyle( const QString &fileName );
 //! Font of the state-boundary labels.
 inline const QString kLabelFontName = QStringLiteral( "MS Sans Serif" );
 inline constexpr int kLabelFontSize = 12;
+
+/**
+ * The fields the Info window shows for the features of one group of
+ * standard files, in the order it lists them; an ordered group lists them
+ * upper-cased in this order whatever the file's field order.
+ */
+struct InfoFieldList
+{
+    QStringList files;
+    QStringList fields;
+    bool ordered = false;
+};
+
+//! One row per group of standard files that have fields to show.
+const std::vector<InfoFieldList> &InfoFieldLists();
+//! The row of \a fileName, compared exactly (letter case included), or nullptr.
+const InfoFieldList *findInfoFieldList( const QString &fileName );

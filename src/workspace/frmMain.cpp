@@ -14,6 +14,7 @@
 #include "print/frmPrint.h"
 #include "queries/QueryController.h"
 #include "queries/md_query_list.h"
+#include "queries/md_query_save.h"
 
 #include <QAction>
 #include <QApplication>
@@ -281,6 +282,7 @@ void frmMain::connectEvents()
     connect( Map1, &gis::MapWidget::beforeTrackingLayerDraw, this, &frmMain::Map1_BeforeTrackingLayerDraw );
     connect( Map1, &gis::MapWidget::afterTrackingLayerDraw, this, &frmMain::Map1_AfterTrackingLayerDraw );
     connect( legend, &LegendControl::afterSetLayerVisible, this, &frmMain::legend_AfterSetLayerVisible );
+    connect( mnuSave, &QAction::triggered, this, &frmMain::mnuSave_Click );
 }
 
 void frmMain::Form_Load()
@@ -469,4 +471,16 @@ void frmMain::showLayersDialog()
     } );
     dialog->setOwner( this );
     dialog->exec();
+}
+
+void frmMain::mnuSave_Click()
+{
+    try
+    {
+        md_query_functions2::SaveTrackingLayer( this );
+    }
+    catch ( const std::exception & )
+    {
+        ErrorMessage( QStringLiteral( " Error while trying to save data. Error Source:frmMain.mnuSave_Click()" ), 48 );
+    }
 }

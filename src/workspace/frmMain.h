@@ -122,6 +122,7 @@ class frmMain : public QMainWindow
     void mnuExit_Click();
     void mnuHelp_Click();
     void cmdChangeLayers_Click();
+    void mnuSave_Click();
 
     // --- map tools and events ---
     void optPanZoom_Click( int index );

@@ -9,6 +9,7 @@
 #include "common/ErrorMessage.h"
 #include "common/Rounding.h"
 #include "gis/MapWidget.h"
+#include "info/frmInfo.h"
 #include "legend/LegendControl.h"
 #include "queries/md_query_results.h"
 
@@ -325,6 +326,9 @@ void frmMain::EnablePanZoomControls( bool bEnable )
 
 void frmMain::showInfoWindow()
 {
-    // The Info window (feature information) is opened here, modeless and
-    // owned by this window; it reads giX(), giY() when it becomes active.
+    // Modeless and owned by this window; it reads giX(), giY() every time it becomes active.
+    frmInfo *info = frmInfo::instance( this, Map1, [this] { return QPoint( giX(), giY() ); } );
+    info->show();
+    info->raise();
+    info->activateWindow();
 }

@@ -1,0 +1,414 @@
+#include "QueryFixture.h"
+
+#include "gis/GisError.h"
+#include "gis/ShapefileSet.h"
+#include "queries/md_query_functions2.h"
+#include "queries/md_query_save.h"
+#include "workspace/frmMain.h"
+
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <cmath>
+
+namespace q = md_query_functions2;
+using testsupport::RecordingDialogs;
+
+namespace
+{
+const QString kSaveError = QStringLiteral( " Error Source:md_query_functions2.SaveTrackingLayer()" );
+
+//! A shapefile as OGR reads it back.
+struct SavedFile
+{
+    qint64 count = -1;
+    QString fieldName;
+    int fieldCount = 0;
+    OGRFieldType fieldType = OFTString;
+    int width = 0;
+    int precision = 0;
+    std::vector<double> values;
+    std::vector<double> areas;
+    bool sameSrs = false;
+};
+
+SavedFile readBack( const QString &path, const QString &srs = testsupport::kUtm )
+{
+    SavedFile out;
+    GDALAllRegister();
+    auto *ds = static_cast<GDALDataset *>(
+        GDALOpenEx( path.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr ) );
+    if ( !ds )
+        return out;
+    OGRLayer *layer = ds->GetLayer( 0 );
+    OGRFeatureDefn *defn = layer->GetLayerDefn();
+    out.count = layer->GetFeatureCount();
+    out.fieldCount = defn->GetFieldCount();
+    if ( out.fieldCount > 0 )
+    {
+        const OGRFieldDefn *fd = defn->GetFieldDefn( 0 );
+        out.fieldName = QString::fromUtf8( fd->GetNameRef() );
+        out.fieldType = fd->GetType();
+        out.width = fd->GetWidth();
+        out.precision = fd->GetPrecision();
+    }
+    if ( const OGRSpatialReference *written = layer->GetSpatialRef() )
+    {
+        OGRSpatialReference expected;
+        expected.SetFromUserInput( srs.toUtf8().constData() );
+        out.sameSrs = written->IsSame( &expected );
+    }
+    layer->ResetReading();
+    while ( OGRFeature *f = layer->GetNextFeature() )
+    {
+        out.values.push_back( f->GetFieldAsDouble( 0 ) );
+        const OGRGeometry *g = f->GetGeometryRef();
+        out.areas.push_back( g ? OGR_G_Area( OGRGeometry::ToHandle( const_cast<OGRGeometry *>( g ) ) ) : -1 );
+        OGRFeature::DestroyFeature( f );
+    }
+    GDALClose( ds );
+    return out;
+}
+
+QStringList filesIn( const QString &dir )
+{
+    return QDir( dir ).entryList( QDir::Files | QDir::Hidden | QDir::System, QDir::Name );
+}
+
+//! The files a saved set consists of, in the order filesIn() lists them.
+QStringList shapefileParts( const QString &name )
+{
+    return { name + ".dbf", name + ".prj", name + ".shp", name + ".shx" };
+}
+} // namespace
+
+class TestSaveResults : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+
+    void questionAboveFifty_data();
+    void questionAboveFifty();
+    void nothingToSaveOrCancelSaysNothing_data();
+    void nothingToSaveOrCancelSaysNothing();
+    void savedFileHoldsTheResults();
+    void sameResultsUnderTwoNames();
+    void folderNamedLikeTheFile_data();
+    void folderNamedLikeTheFile();
+    void failuresAreReported_data();
+    void failuresAreReported();
+    void failureHalfWayKeepsTheEarlierFile();
+    void overwriteReplacesEveryPartAndStaleIndexes();
+    void saveResultMenuWritesTheFile();
+
+  private:
+    //! A run of \a n results over a wind layer in UTM: squares of growing size, values 100.5, 101.5, ...
+    void makeResults( int n, double firstValue = 100.5 );
+    QString path( const QString &file ) const { return mDir.filePath( file ); }
+
+    std::unique_ptr<QueryFixture> mFixture;
+    gis::LayerPtr mWind;
+    std::unique_ptr<RecordingDialogs> mDialogs;
+    QTemporaryDir mDir;
+};
+
+void TestSaveResults::init()
+{
+    mFixture = std::make_unique<QueryFixture>();
+    mDialogs = std::make_unique<RecordingDialogs>();
+    QVERIFY( mDir.isValid() );
+    q::cResults.reset();
+    Constants::sValueField.clear();
+}
+
+void TestSaveResults::cleanup()
+{
+    gis::shapefileset::setRecordWrittenHook( nullptr );
+    for ( const QString &f : filesIn( mDir.path() ) )
+        QFile::remove( path( f ) );
+    q::cResults.reset();
+    mDialogs.reset();
+    mWind.reset();
+    mFixture.reset();
+}
+
+void TestSaveResults::makeResults( int n, double firstValue )
+{
+    if ( !mWind )
+        mWind = mFixture->addWind( { 500.0 } );
+    q::cResults.start( QStringLiteral( "Wind by Power Density" ), QString() );
+    q::cResults.run().classLayer = mWind;
+    q::SetValueField( QStringLiteral( "WINDPWRD" ) );
+    for ( int i = 0; i < n; ++i )
+    {
+        // Every fifth result is a polygon with a hole, every seventh one of two parts.
+        const double x = 3000.0 * i;
+        const double side = 100.0 + 10 * i;
+        QString wkt = QueryFixture::square( x, 0, side );
+        if ( i % 5 == 4 )
+            wkt = QStringLiteral( "POLYGON ((%1 0, %2 0, %2 %3, %1 %3, %1 0), (%4 10, %4 20, %5 20, %5 10, %4 10))" )
+                      .arg( x )
+                      .arg( x + side )
+                      .arg( side )
+                      .arg( x + 10 )
+                      .arg( x + 20 );
+        else if ( i % 7 == 6 )
+            wkt = QStringLiteral( "MULTIPOLYGON (((%1 0, %2 0, %2 50, %1 50, %1 0)), ((%1 100, %2 100, %2 170, %1 170, %1 100)))" )
+                      .arg( x )
+                      .arg( x + side );
+        QVERIFY( q::AddResult( std::make_shared<gis::Geometry>( gis::Geometry::fromWkt( wkt.toStdString() ) ),
+                               QStringLiteral( "WINDPWRD" ), firstValue + i ) );
+    }
+}
+
+void TestSaveResults::questionAboveFifty_data()
+{
+    QTest::addColumn<int>( "count" );
+    QTest::addColumn<QList<bool>>( "answers" );
+    QTest::addColumn<QStringList>( "questions" );
+    QTest::addColumn<bool>( "saved" );
+
+    QTest::newRow( "50 saved without a question" ) << 50 << QList<bool>() << QStringList() << true;
+    QTest::newRow( "51 asked, Yes saves" )
+        << 51 << QList<bool> { true }
+        << QStringList { "It may take few minutes to save 51 features. Do you want to continue? " } << true;
+    QTest::newRow( "51 asked, No leaves no file" )
+        << 51 << QList<bool> { false }
+        << QStringList { "It may take few minutes to save 51 features. Do you want to continue? " } << false;
+}
+
+void TestSaveResults::questionAboveFifty()
+{
+    QFETCH( int, count );
+    QFETCH( QList<bool>, answers );
+    QFETCH( QStringList, questions );
+    QFETCH( bool, saved );
+
+    makeResults( count );
+    mDialogs->yesNoAnswers.assign( answers.begin(), answers.end() );
+    mDialogs->fileAnswers = { path( "result.shp" ) };
+    q::SaveTrackingLayer();
+
+    QCOMPARE( mDialogs->texts(), questions );
+    for ( const RecordingDialogs::Shown &s : mDialogs->shown )
+    {
+        QVERIFY( s.question );
+        QCOMPARE( s.title, QStringLiteral( "QUELM3" ) );
+        QCOMPARE( s.icon, Dialogs::Icon::None );
+    }
+    // No: the Save dialog is not even shown.
+    QCOMPARE( mDialogs->fileRequests.size(), size_t( saved ? 1 : 0 ) );
+    QCOMPARE( readBack( path( "result.shp" ) ).count, saved ? qint64( count ) : qint64( -1 ) );
+    if ( !saved )
+        QVERIFY( filesIn( mDir.path() ).isEmpty() );
+}
+
+void TestSaveResults::nothingToSaveOrCancelSaysNothing_data()
+{
+    QTest::addColumn<int>( "results" ); // -1: no query has run
+    QTest::addColumn<int>( "dialogsShown" );
+
+    QTest::newRow( "no query run" ) << -1 << 0;
+    QTest::newRow( "query without results" ) << 0 << 0;
+    QTest::newRow( "cancel in the Save dialog" ) << 3 << 1;
+}
+
+void TestSaveResults::nothingToSaveOrCancelSaysNothing()
+{
+    QFETCH( int, results );
+    QFETCH( int, dialogsShown );
+    if ( results >= 0 )
+        makeResults( results );
+    // No file answer queued: the dialog is cancelled.
+    q::SaveTrackingLayer();
+    QVERIFY( mDialogs->shown.empty() );
+    QCOMPARE( mDialogs->fileRequests.size(), size_t( dialogsShown ) );
+    QVERIFY( filesIn( mDir.path() ).isEmpty() );
+}
+
+void TestSaveResults::savedFileHoldsTheResults()
+{
+    makeResults( 12 );
+    mDialogs->fileAnswers = { path( "result.shp" ) };
+    q::SaveTrackingLayer();
+    QVERIFY( mDialogs->shown.empty() );
+
+    QCOMPARE( mDialogs->fileRequests.size(), size_t( 1 ) );
+    const Dialogs::FileRequest &r = mDialogs->fileRequests.front();
+    QCOMPARE( r.title, QStringLiteral( "Save Layer" ) );
+    QCOMPARE( r.filter, QStringLiteral( "ESRI Shapefiles (*.shp)|*.shp" ) );
+    QCOMPARE( r.defaultExt, QStringLiteral( ".shp" ) );
+    QVERIFY( r.overwritePrompt );
+
+    const SavedFile saved = readBack( path( "result.shp" ) );
+    QCOMPARE( saved.count, qint64( 12 ) );
+    QCOMPARE( saved.fieldCount, 1 );
+    QCOMPARE( saved.fieldName, QStringLiteral( "WINDPWRD" ) );
+    QCOMPARE( saved.fieldType, OFTReal );
+    QCOMPARE( saved.width, 15 );
+    QCOMPARE( saved.precision, 1 );
+    QVERIFY( saved.sameSrs );
+    for ( qint64 i = 0; i < 12; ++i )
+    {
+        const size_t k = static_cast<size_t>( i );
+        QCOMPARE( saved.values[k], q::cResults.value( i ).toDouble() );
+        const double expected = q::cResults.shape( i ).area();
+        QVERIFY2( std::fabs( saved.areas[k] - expected ) <= 1e-9 * expected,
+                  qPrintable( QStringLiteral( "record %1: %2 != %3" ).arg( i ).arg( saved.areas[k] ).arg( expected ) ) );
+    }
+    // Nothing but the file set: no temporary files left behind, no other name.
+    for ( const QString &f : filesIn( mDir.path() ) )
+        QVERIFY2( f.startsWith( QLatin1String( "result." ) ), qPrintable( f ) );
+}
+
+void TestSaveResults::sameResultsUnderTwoNames()
+{
+    makeResults( 4 );
+    mDialogs->fileAnswers = { path( "first.shp" ), path( "second.shp" ) };
+    q::SaveTrackingLayer();
+    q::SaveTrackingLayer();
+    QVERIFY( mDialogs->shown.empty() );
+    QCOMPARE( q::cResults.count(), qint64( 4 ) );
+    const SavedFile first = readBack( path( "first.shp" ) );
+    const SavedFile second = readBack( path( "second.shp" ) );
+    QCOMPARE( first.count, qint64( 4 ) );
+    QCOMPARE( second.values, first.values );
+    QCOMPARE( second.areas, first.areas );
+}
+
+void TestSaveResults::folderNamedLikeTheFile_data()
+{
+    QTest::addColumn<QString>( "folder" );
+    QTest::newRow( "folder named like the base name" ) << "results";
+    QTest::newRow( "folder named like the file" ) << "results.shp";
+    QTest::newRow( "file name inside the folder name" ) << "old results.shp files";
+}
+
+void TestSaveResults::folderNamedLikeTheFile()
+{
+    QFETCH( QString, folder );
+    makeResults( 3 );
+    QVERIFY( QDir( mDir.path() ).mkdir( folder ) );
+    mDialogs->fileAnswers = { path( folder + "/results.shp" ) };
+    q::SaveTrackingLayer();
+    QVERIFY( mDialogs->shown.empty() );
+    QCOMPARE( readBack( path( folder + "/results.shp" ) ).count, qint64( 3 ) );
+    QCOMPARE( filesIn( path( folder ) ), shapefileParts( "results" ) );
+    QVERIFY( filesIn( mDir.path() ).isEmpty() );
+    QDir( path( folder ) ).removeRecursively();
+}
+
+void TestSaveResults::failuresAreReported_data()
+{
+    QTest::addColumn<QString>( "chosen" );
+    QTest::addColumn<QString>( "valueField" );
+    QTest::addColumn<bool>( "readOnlyFolder" );
+
+    QTest::newRow( "missing folder" ) << "missing/result.shp" << "WINDPWRD" << false;
+    QTest::newRow( "folder is a file" ) << "plain.txt/result.shp" << "WINDPWRD" << false;
+    QTest::newRow( "unwritable folder" ) << "locked/result.shp" << "WINDPWRD" << true;
+    QTest::newRow( "no result field" ) << "result.shp" << "" << false;
+    QTest::newRow( "no name before the extension" ) << ".shp" << "WINDPWRD" << false;
+}
+
+void TestSaveResults::failuresAreReported()
+{
+    QFETCH( QString, chosen );
+    QFETCH( QString, valueField );
+    QFETCH( bool, readOnlyFolder );
+
+    makeResults( 3 );
+    Constants::sValueField = valueField;
+    QFile plain( path( "plain.txt" ) );
+    QVERIFY( plain.open( QIODevice::WriteOnly ) );
+    plain.close();
+    if ( readOnlyFolder )
+    {
+        QVERIFY( QDir( mDir.path() ).mkdir( "locked" ) );
+        QFile::setPermissions( path( "locked" ), QFile::ReadOwner | QFile::ExeOwner );
+        if ( QFileInfo( path( "locked" ) ).isWritable() )
+        {
+            QDir( path( "locked" ) ).removeRecursively();
+            QSKIP( "the tests run with rights that ignore folder permissions" );
+        }
+    }
+    mDialogs->fileAnswers = { path( chosen ) };
+    q::SaveTrackingLayer();
+    QCOMPARE( mDialogs->texts(), QStringList { kSaveError } );
+    QCOMPARE( filesIn( mDir.path() ), QStringList { "plain.txt" } );
+    if ( readOnlyFolder )
+    {
+        QVERIFY( filesIn( path( "locked" ) ).isEmpty() );
+        QFile::setPermissions( path( "locked" ), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner );
+        QDir( path( "locked" ) ).removeRecursively();
+    }
+}
+
+void TestSaveResults::failureHalfWayKeepsTheEarlierFile()
+{
+    makeResults( 3, 700.5 );
+    mDialogs->fileAnswers = { path( "result.shp" ) };
+    q::SaveTrackingLayer();
+    const QStringList before = filesIn( mDir.path() );
+    QCOMPARE( readBack( path( "result.shp" ) ).count, qint64( 3 ) );
+
+    makeResults( 10, 200.5 );
+    gis::shapefileset::setRecordWrittenHook( []( qint64 written ) {
+        if ( written == 2 )
+            throw gis::GisError( "injected write failure" );
+    } );
+    mDialogs->fileAnswers = { path( "result.shp" ) };
+    q::SaveTrackingLayer();
+
+    QCOMPARE( mDialogs->texts(), QStringList { kSaveError } );
+    const SavedFile kept = readBack( path( "result.shp" ) );
+    QCOMPARE( kept.count, qint64( 3 ) );
+    QCOMPARE( kept.values, ( std::vector<double> { 700.5, 701.5, 702.5 } ) );
+    QCOMPARE( filesIn( mDir.path() ), before );
+}
+
+void TestSaveResults::overwriteReplacesEveryPartAndStaleIndexes()
+{
+    // An earlier file of that name from another program: a .prj of another
+    // system and spatial indexes that would no longer match.
+    testsupport::writeShapefile( mDir.path(), "result.shp", { QueryFixture::square( 0, 0, 5 ) },
+                                 { { "OLD", testsupport::FieldSpec::Integer } }, { { 1 } }, testsupport::kWgs84 );
+    for ( const char *ext : { ".qix", ".sbn", ".sbx" } )
+    {
+        QFile index( path( QStringLiteral( "result" ) + ext ) );
+        QVERIFY( index.open( QIODevice::WriteOnly ) );
+        index.write( "stale" );
+    }
+
+    makeResults( 5 );
+    mDialogs->fileAnswers = { path( "result.shp" ) };
+    q::SaveTrackingLayer();
+    QVERIFY( mDialogs->shown.empty() );
+    const SavedFile saved = readBack( path( "result.shp" ) );
+    QCOMPARE( saved.count, qint64( 5 ) );
+    QCOMPARE( saved.fieldName, QStringLiteral( "WINDPWRD" ) );
+    QVERIFY( saved.sameSrs );
+    QCOMPARE( filesIn( mDir.path() ), shapefileParts( "result" ) );
+}
+
+void TestSaveResults::saveResultMenuWritesTheFile()
+{
+    frmMain *main = frmMain::instance();
+    makeResults( 2 );
+    mDialogs->fileAnswers = { path( "menu.shp" ) };
+    QVERIFY( main->mnuSave->isEnabled() );
+    main->mnuSave->trigger();
+    QVERIFY( mDialogs->shown.empty() );
+    QCOMPARE( readBack( path( "menu.shp" ) ).count, qint64( 2 ) );
+}
+
+QTEST_MAIN( TestSaveResults )
+#include "tst_save_results.moc"
