@@ -17,4 +17,7 @@ QString mapFontFamily( const QString &family );
 //! \a font with its family replaced by mapFontFamily().
 QFont mappedFont( const QFont &font );
 
+//! Registers every stand-in of mapFontFamily() as a QFont substitution, so widgets asking for a Windows family get it.
+void installFontSubstitutions();
+
 } // namespace gis
