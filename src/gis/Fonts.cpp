@@ -2,37 +2,21 @@
 
 #include <QStringList>
 
-#include <array>
+#include <initializer_list>
 
 namespace gis
 {
 
-namespace
-{
-struct StandIn
-{
-    QLatin1String windowsFamily; //!< lower case
-    QLatin1String installedFamily;
-};
-
-constexpr std::array<StandIn, 6> kStandIns { {
-    { QLatin1String( "ms sans serif" ), QLatin1String( "Liberation Sans" ) },
-    { QLatin1String( "arial" ), QLatin1String( "Liberation Sans" ) },
-    { QLatin1String( "arial narrow" ), QLatin1String( "Liberation Sans" ) },
-    { QLatin1String( "tahoma" ), QLatin1String( "Liberation Sans" ) },
-    { QLatin1String( "times new roman" ), QLatin1String( "Liberation Serif" ) },
-    { QLatin1String( "courier new" ), QLatin1String( "Liberation Mono" ) },
-} };
-} // namespace
-
 QString mapFontFamily( const QString &family )
 {
     const QString key = family.trimmed().toLower();
-    for ( const StandIn &s : kStandIns )
-    {
-        if ( key == s.windowsFamily )
-            return s.installedFamily;
-    }
+    if ( key == QLatin1String( "ms sans serif" ) || key == QLatin1String( "arial" )
+         || key == QLatin1String( "arial narrow" ) || key == QLatin1String( "tahoma" ) )
+        return QStringLiteral( "Liberation Sans" );
+    if ( key == QLatin1String( "times new roman" ) )
+        return QStringLiteral( "Liberation Serif" );
+    if ( key == QLatin1String( "courier new" ) )
+        return QStringLiteral( "Liberation Mono" );
     return family;
 }
 
@@ -47,8 +31,11 @@ QFont mappedFont( const QFont &font )
 
 void installFontSubstitutions()
 {
-    for ( const StandIn &s : kStandIns )
-        QFont::insertSubstitution( s.windowsFamily, s.installedFamily );
+    for ( const char *family : { "MS Sans Serif", "Arial", "Arial Narrow", "Tahoma", "Times New Roman", "Courier New" } )
+    {
+        const QString windowsFamily = QString::fromLatin1( family );
+        QFont::insertSubstitution( windowsFamily, mapFontFamily( windowsFamily ) );
+    }
 }
 
 } // namespace gis

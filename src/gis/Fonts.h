@@ -17,7 +17,7 @@ QString mapFontFamily( const QString &family );
 //! \a font with its family replaced by mapFontFamily().
 QFont mappedFont( const QFont &font );
 
-//! Registers every stand-in of mapFontFamily() as a QFont substitution, so widgets asking for a Windows family get it.
+//! Registers mapFontFamily()'s stand-in of every Windows family it knows as a QFont substitution.
 void installFontSubstitutions();
 
 } // namespace gis

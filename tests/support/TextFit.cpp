@@ -226,6 +226,14 @@ QString describe( const QWidget *w, const QString &text, const QString &problem 
 
 } // namespace
 
+QStringList itemTexts( const QComboBox *box )
+{
+    QStringList out;
+    for ( int i = 0; i < box->count(); ++i )
+        out << box->itemText( i );
+    return out;
+}
+
 bool lineEditShows( const QLineEdit *edit, const QString &text )
 {
     // A line edit keeps two pixels clear on either side of its text, and shows

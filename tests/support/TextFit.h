@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+class QComboBox;
 class QLineEdit;
 class QWidget;
 
@@ -19,6 +20,9 @@ namespace testsupport
  * One entry per clipped control: "name: text".
  */
 QStringList clippedTexts( const QWidget *root );
+
+//! The item texts of \a box in order.
+QStringList itemTexts( const QComboBox *box );
 
 //! Whether \a edit shows \a text whole, without scrolling it.
 bool lineEditShows( const QLineEdit *edit, const QString &text );

@@ -37,14 +37,6 @@ const QString kWindRange = QStringLiteral( "Wind by Power Density" );
 const QString kWindAll = QStringLiteral( "Best wind (all)" );
 const QString kSolar = QStringLiteral( "Best Solar X kWh/m2/day" );
 
-QStringList items( const QComboBox *box )
-{
-    QStringList out;
-    for ( int i = 0; i < box->count(); ++i )
-        out << box->itemText( i );
-    return out;
-}
-
 //! \a t (left, top, width, height in twips) in pixels of \a w's screen.
 QRect pixels( const QWidget *w, const QRect &t )
 {
@@ -186,13 +178,13 @@ void TestControls::typedBoundsStayAsTyped()
 
     choose( query );
     QComboBox *box = maximum ? queries().cboQueryDropDown2 : queries().cboQueryDropDown;
-    const QStringList before = items( box );
+    const QStringList before = testsupport::itemTexts( box );
     type( box, typed, Qt::Key( key ) );
     if ( key == Qt::Key_Tab )
         QVERIFY( !box->hasFocus() );
 
     QCOMPARE( box->currentText(), typed );
-    QCOMPARE( items( box ), before );
+    QCOMPARE( testsupport::itemTexts( box ), before );
     const QueryInputs inputs = queries().FreezeInputs();
     QCOMPARE( maximum ? inputs.maxText : inputs.minText, typed );
 }
@@ -269,7 +261,7 @@ void TestControls::scaleListKeepsOneItem()
     // The next redraw shows the scale again, still as the only item.
     main()->Map1->refresh();
     QCoreApplication::processEvents();
-    QCOMPARE( items( scale ), QStringList { shown } );
+    QCOMPARE( testsupport::itemTexts( scale ), QStringList { shown } );
     QCOMPARE( scale->currentText(), shown );
 }
 
@@ -325,7 +317,7 @@ void TestControls::boundsBoxesShowEveryValue()
     QCOMPARE( maximum->geometry(), pixels( maximum, maximumTwips ) );
     for ( QComboBox *box : { minimum, maximum } )
     {
-        for ( const QString &text : items( box ) + typedToo )
+        for ( const QString &text : testsupport::itemTexts( box ) + typedToo )
             QVERIFY2( testsupport::lineEditShows( box->lineEdit(), text ), qPrintable( box->objectName() + ": " + text ) );
     }
 }
