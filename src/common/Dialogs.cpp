@@ -1,5 +1,8 @@
 #include "Dialogs.h"
 
+#include "Controls.h"
+
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -51,14 +54,12 @@ class InteractiveDialogs : public Dialogs
   public:
     void message( QWidget *parent, const QString &text, const QString &title, Icon icon ) override
     {
-        QMessageBox box( toQt( icon ), title, text, QMessageBox::Ok, parent );
-        box.exec();
+        makeMessageBox( parent, text, title, icon, false )->exec();
     }
 
     bool question( QWidget *parent, const QString &text, const QString &title, Icon icon ) override
     {
-        QMessageBox box( toQt( icon ), title, text, QMessageBox::Yes | QMessageBox::No, parent );
-        return box.exec() == QMessageBox::Yes;
+        return makeMessageBox( parent, text, title, icon, true )->exec() == QMessageBox::Yes;
     }
 
     QString openFile( QWidget *parent, const FileRequest &request ) override
@@ -82,6 +83,15 @@ InteractiveDialogs gInteractive;
 Dialogs *gCurrent = nullptr;
 
 } // namespace
+
+std::unique_ptr<QMessageBox> makeMessageBox( QWidget *parent, const QString &text, const QString &title,
+                                             Dialogs::Icon icon, bool question )
+{
+    if ( !parent )
+        parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow();
+    const QMessageBox::StandardButtons buttons = question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
+    return std::make_unique<QMessageBox>( toQt( icon ), title, text, buttons, parent, controls::kFixedDialogFlags );
+}
 
 Dialogs &Dialogs::instance()
 {

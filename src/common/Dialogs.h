@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <memory>
+
+class QMessageBox;
 class QWidget;
 
 /**
@@ -39,6 +42,15 @@ class Dialogs
     //! Installs \a d (not owned); nullptr restores the interactive one.
     static void install( Dialogs *d );
 };
+
+/**
+ * The box the interactive implementation shows for a message (OK only) or a
+ * Yes/No question, not yet shown: a fixed dialog without minimise or
+ * maximise button, owned by \a parent, or by the active window when no
+ * parent is given, so that window managers treat it as that window's dialog.
+ */
+std::unique_ptr<QMessageBox> makeMessageBox( QWidget *parent, const QString &text, const QString &title,
+                                             Dialogs::Icon icon, bool question );
 
 //! Title of message boxes that get no caption of their own.
 inline const QString kAppTitle = QStringLiteral( "QUELM3" );

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <initializer_list>
+
 namespace gis
 {
 
@@ -26,6 +28,15 @@ QFont mappedFont( const QFont &font )
     if ( mapped != font.family() )
         f.setFamilies( QStringList { mapped } );
     return f;
+}
+
+void installFontSubstitutions()
+{
+    for ( const char *family : { "MS Sans Serif", "Arial", "Arial Narrow", "Tahoma", "Times New Roman", "Courier New" } )
+    {
+        const QString windowsFamily = QString::fromLatin1( family );
+        QFont::insertSubstitution( windowsFamily, mapFontFamily( windowsFamily ) );
+    }
 }
 
 } // namespace gis

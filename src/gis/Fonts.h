@@ -18,4 +18,7 @@ QString mapFontFamily( const QString &family );
 //! \a font with its family replaced by mapFontFamily().
 QFont mappedFont( const QFont &font );
 
+//! Registers mapFontFamily()'s stand-in of every Windows family it knows as a QFont substitution.
+void installFontSubstitutions();
+
 } // namespace gis

@@ -161,6 +161,8 @@ void LegendControl::loadLegend( bool )
         h->setSpacing( 4 );
         row.check = new QCheckBox( w );
         row.check->setChecked( layer->visible );
+        // The box has no caption of its own: a screen reader tells the rows apart by this.
+        row.check->setAccessibleName( row.name );
         h->addWidget( row.check );
         if ( row.classes.empty() )
         {

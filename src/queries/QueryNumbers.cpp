@@ -13,9 +13,14 @@ std::optional<double> toNumber( const QString &text )
     const QString t = text.trimmed();
     if ( t.isEmpty() )
         return std::nullopt;
-    bool ok = false;
-    const double v = t.toDouble( &ok );
-    if ( !ok || !std::isfinite( v ) )
+    bool plain = false;
+    bool regional = false;
+    const double plainValue = t.toDouble( &plain );
+    const double regionalValue = QLocale().toDouble( t, &regional );
+    if ( plain && regional && plainValue != regionalValue )
+        return std::nullopt;
+    const double v = plain ? plainValue : regionalValue;
+    if ( !( plain || regional ) || !std::isfinite( v ) )
         return std::nullopt;
     return v;
 }

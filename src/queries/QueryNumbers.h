@@ -5,13 +5,25 @@
 #include <optional>
 
 /**
- * Number texts of the query module. Every conversion here is independent of
- * the user's locale: numbers are read and written with a decimal point, so a
- * selection expression means the same on every machine.
+ * Number texts of the query module. Numbers are written with a decimal point
+ * and without grouping whatever the user's locale, so a selection expression
+ * means the same on every machine and the value lists read the same
+ * everywhere. Only reading a typed number also accepts the user's regional
+ * format.
  */
 namespace querynumbers
 {
-//! The number a text stands for (blanks at both ends ignored), or nothing when it is not a finite number.
+/**
+ * The number a typed text stands for (blanks at both ends ignored), or
+ * nothing when it is not a finite number. Read with a decimal point first,
+ * as the value lists write numbers ("2.5", "1000"); failing that, in the
+ * regional format of the default locale (the system's unless the program
+ * set another), with its decimal sign and correctly placed digit grouping:
+ * "1,000" and "1,000.5" in an English locale, "2,5" and "1.000,5" in a German
+ * one. A text that is neither ("2,5" in an English locale) is no number, and
+ * so is one that the two readings take for different numbers ("1.000" in a
+ * German locale: one or a thousand).
+ */
 std::optional<double> toNumber( const QString &text );
 
 //! \a value as a single-precision number, or nothing when it lies beyond the single-precision range.

@@ -1,6 +1,8 @@
 #include "QueryPanel.h"
 
+#include "common/Controls.h"
 #include "common/Twips.h"
+#include "common/WrappingControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -58,8 +60,9 @@ QueryPanel::QueryPanel( QWidget *fraEdit )
         lblQuery1[i]->setVisible( i == 0 );
     }
     lblQuery1[5]->setText( QStringLiteral( "remove protected areas " ) );
-    // Right-aligned, the caption's first line stays clear of the check box standing in its left part.
-    lblQuery1[5]->setAlignment( Qt::AlignRight | Qt::AlignTop );
+    // Right-aligned and centred, the caption's first line stands beside the check box in
+    // its left part, and the second starts below the box.
+    lblQuery1[5]->setAlignment( Qt::AlignRight | Qt::AlignVCenter );
     lblQuery1[5]->setWordWrap( true );
 
     for ( int i = 0; i < static_cast<int>( txtQuery1.size() ); ++i )
@@ -70,12 +73,13 @@ QueryPanel::QueryPanel( QWidget *fraEdit )
         txtQuery1[i]->setVisible( i == 0 );
     }
 
-    // The bounds boxes offer the class breaks but take any typed text.
+    // The bounds boxes offer the class breaks but take any typed text, exactly as
+    // typed. The solar layout makes them narrow: a slim button leaves room for "Max".
     const auto boundBox = [frame]( const QString &name, const Box &box ) {
         auto *combo = new QComboBox( frame );
         combo->setObjectName( name );
-        combo->setEditable( true );
-        combo->setInsertPolicy( QComboBox::NoInsert );
+        controls::makeEditableAsTyped( combo );
+        controls::useSlimDropDownButton( combo );
         place( combo, box );
         combo->hide();
         return combo;
@@ -83,9 +87,9 @@ QueryPanel::QueryPanel( QWidget *fraEdit )
     cboQueryDropDown = boundBox( QStringLiteral( "cboQueryDropDown" ), kCboMin );
     cboQueryDropDown2 = boundBox( QStringLiteral( "cboQueryDropDown2" ), kCboMax );
 
-    cboQueryDropDown3 = new QComboBox( frame );
+    // The resource names are far wider than the list: it shows the chosen one on two lines.
+    cboQueryDropDown3 = new WrappingComboBox( frame );
     cboQueryDropDown3->setObjectName( QStringLiteral( "cboQueryDropDown3" ) );
-    cboQueryDropDown3->setEditable( false );
     place( cboQueryDropDown3, kCboSolar );
     cboQueryDropDown3->hide();
 

@@ -37,7 +37,7 @@ class QueryPanel
     std::array<QLabel *, 6> lblQuery1 {};
     QComboBox *cboQueryDropDown = nullptr;  //!< minimum, editable
     QComboBox *cboQueryDropDown2 = nullptr; //!< maximum, editable
-    QComboBox *cboQueryDropDown3 = nullptr; //!< solar resource, choice from the list only
+    QComboBox *cboQueryDropDown3 = nullptr; //!< solar resource, choice from the list only; as tall as the chosen name needs
     QListWidget *lstQuery1 = nullptr;       //!< land uses, extended selection
     QCheckBox *chkProtectedAreas = nullptr;
     QPushButton *cmdUpdateMap = nullptr;

@@ -4,6 +4,7 @@
 #include "QueryNumbers.h"
 #include "md_query_functions2.h"
 
+#include "common/Controls.h"
 #include "common/Dialogs.h"
 #include "common/ErrorMessage.h"
 #include "common/Twips.h"
@@ -69,7 +70,7 @@ void frmShowQueryData::Swatch::paintEvent( QPaintEvent * )
 }
 
 frmShowQueryData::frmShowQueryData( QWidget *owner )
-    : QDialog( owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint )
+    : QDialog( owner, controls::kDialogFlags )
 {
     setObjectName( QStringLiteral( "frmShowQueryData" ) );
     setWindowTitle( QStringLiteral( "Query Results" ) );

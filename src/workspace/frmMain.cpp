@@ -5,6 +5,7 @@
 #include "md_functions.h"
 
 #include "common/Constants.h"
+#include "common/Controls.h"
 #include "common/Dialogs.h"
 #include "common/ErrorMessage.h"
 #include "common/Resources.h"
@@ -230,7 +231,8 @@ void frmMain::createControls()
     twips::place( cmdZoomIn, 5280, 210, 330, 330 );
 
     cboScale = new QComboBox( fraMapHolder );
-    cboScale->setEditable( true );
+    // Typing in it changes nothing, and it always holds the one scale item.
+    controls::makeEditableAsTyped( cboScale );
     cboScale->setEditText( QStringLiteral( "Scale Drop-down" ) );
     twips::place( cboScale, 5640, 210, 2565, 315 );
 

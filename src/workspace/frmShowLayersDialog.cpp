@@ -1,8 +1,10 @@
 #include "frmShowLayersDialog.h"
 
 #include "common/Constants.h"
+#include "common/Controls.h"
 #include "common/ErrorMessage.h"
 #include "common/Twips.h"
+#include "common/WrappingControls.h"
 #include "gis/MapWidget.h"
 
 #include <QCheckBox>
@@ -28,8 +30,7 @@ frmShowLayersDialog *frmShowLayersDialog::instance()
 }
 
 frmShowLayersDialog::frmShowLayersDialog( QWidget *parent )
-    : QDialog( parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                           | Qt::CustomizeWindowHint )
+    : QDialog( parent, controls::kFixedDialogFlags )
 {
     setObjectName( QStringLiteral( "frmShowLayersDialog" ) );
     setWindowTitle( QStringLiteral( "Change Layers" ) );
@@ -40,10 +41,10 @@ frmShowLayersDialog::frmShowLayersDialog( QWidget *parent )
     twips::place( Label1, 120, 120, 7335, 255 );
 
     // Two columns of fourteen: the last box (the bottom layer of a full data
-    // set) sits under the right column.
+    // set) sits under the right column. The long solar names take two lines.
     for ( int i = 0; i < kBoxCount; ++i )
     {
-        QCheckBox *box = new QCheckBox( QStringLiteral( "Check1" ), this );
+        QCheckBox *box = new WrappingCheckBox( QStringLiteral( "Check1" ), this );
         box->setObjectName( QStringLiteral( "chkShowLayers_%1" ).arg( i ) );
         const double left = i < kRowsPerColumn ? kLeftColumn : kRightColumn;
         const int row = i % kRowsPerColumn;
@@ -98,6 +99,7 @@ void frmShowLayersDialog::Form_Activate()
                 const gis::LayerPtr &layer = mMap->layer( i );
                 QString caption = layer->name;
                 box->setText( caption.replace( QLatin1Char( '&' ), QLatin1String( "&&" ) ) );
+                box->setAccessibleName( layer->name );
                 box->setChecked( layer->visible );
             }
         }

@@ -36,13 +36,16 @@ double quotient( double numerator, double denominator )
     return checked( numerator / denominator );
 }
 
-//! Whole number with "," thousands grouping and a leading "-" when negative.
+//! Whole number grouped in thousands with the regional separator of the default locale (the system's).
 QString groupedWholeNumber( double value )
 {
     double rounded = std::round( value );
     if ( rounded == 0 )
         rounded = 0; // no "-0"
-    return QLocale( QLocale::English ).toString( rounded, 'f', 0 );
+    QLocale regional;
+    // Grouping is on even where the locale's own options leave it off (the C locale's do).
+    regional.setNumberOptions( regional.numberOptions() & ~QLocale::OmitGroupSeparator );
+    return regional.toString( rounded, 'f', 0 );
 }
 } // namespace
 

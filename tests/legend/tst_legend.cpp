@@ -5,6 +5,7 @@
 #include "gis/MapWidget.h"
 #include "legend/LegendControl.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
 #include <QImageReader>
@@ -57,6 +58,25 @@ class TestLegend : public QObject
         legend.loadLegend( true );
         QCOMPARE( legend.rowCount(), 3 );
         QCOMPARE( legend.findChildren<QCheckBox *>().size(), 3 );
+    }
+
+    void checkBoxesNamedAfterTheirLayers()
+    {
+        MapWidget map;
+        fill( map );
+        map.addLayer( makeLayer( "Roads & Railways" ) );
+        LegendControl legend;
+        load( legend, map );
+        // The boxes have no caption: a screen reader tells them apart by these names alone.
+        const QStringList expected { "Roads & Railways", "third", "second", "first" };
+        QCOMPARE( legend.rowCount(), int( expected.size() ) );
+        for ( int row = 0; row < legend.rowCount(); ++row )
+        {
+            QAccessibleInterface *box = QAccessible::queryAccessibleInterface( legend.checkBox( row ) );
+            QVERIFY( box );
+            QCOMPARE( box->role(), QAccessible::CheckBox );
+            QCOMPARE( box->text( QAccessible::Name ), expected.at( row ) );
+        }
     }
 
     void classRowsPerRenderer()

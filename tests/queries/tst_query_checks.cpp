@@ -2,8 +2,11 @@
 
 #include "queries/QueryChecks.h"
 #include "queries/QueryInputs.h"
+#include "queries/QueryNumbers.h"
 
 #include <QTest>
+
+#include <cmath>
 
 using md_query_functions2::InputCheck;
 
@@ -24,6 +27,8 @@ class TestQueryChecks : public QObject
     void checkInputs_data();
     void checkInputs();
     void distanceBeyondSinglePrecisionIsAFailure();
+    void typedNumbers_data();
+    void typedNumbers();
 };
 
 void TestQueryChecks::layerTagsCompareTrimmedWithoutCase()
@@ -259,6 +264,53 @@ void TestQueryChecks::distanceBeyondSinglePrecisionIsAFailure()
     QVERIFY( r.message.isEmpty() );
     QCOMPARE( dialogs.texts(),
               QStringList { " Error while validating input parameters. Error Source:md_functions.CheckInputs()" } );
+}
+
+void TestQueryChecks::typedNumbers_data()
+{
+    QTest::addColumn<QLocale>( "locale" );
+    QTest::addColumn<QString>( "text" );
+    QTest::addColumn<double>( "number" ); // NaN: not a number
+
+    const double none = std::nan( "" );
+    const QLocale english( QLocale::English, QLocale::UnitedStates );
+    const QLocale german( QLocale::German, QLocale::Germany );
+    const QLocale french( QLocale::French, QLocale::France );
+    QTest::newRow( "English: grouped thousands" ) << english << "1,000" << 1000.0;
+    QTest::newRow( "English: grouped with decimals" ) << english << "12,345.5" << 12345.5;
+    QTest::newRow( "English: grouped negative" ) << english << "-1,000" << -1000.0;
+    QTest::newRow( "English: millions" ) << english << " 1,000,000 " << 1e6;
+    QTest::newRow( "English: comma is no decimal sign" ) << english << "2,5" << none;
+    QTest::newRow( "English: misplaced grouping" ) << english << "10,00" << none;
+    QTest::newRow( "English: exponent" ) << english << "1e3" << 1000.0;
+    QTest::newRow( "German: decimal comma" ) << german << "2,5" << 2.5;
+    QTest::newRow( "German: grouped with decimal comma" ) << german << "1.000,5" << 1000.5;
+    QTest::newRow( "German: list item with a point" ) << german << "2.5" << 2.5;
+    QTest::newRow( "German: one or a thousand" ) << german << "1.000" << none;
+    QTest::newRow( "German: comma then three digits is a decimal" ) << german << "1,000" << 1.0;
+    QTest::newRow( "French: blank grouping" ) << french << "1 000" << 1000.0;
+    QTest::newRow( "C: plain" ) << QLocale::c() << "800" << 800.0;
+    QTest::newRow( "empty" ) << english << "" << none;
+    QTest::newRow( "blanks" ) << english << "  " << none;
+    QTest::newRow( "infinity" ) << english << "inf" << none;
+    QTest::newRow( "not a number" ) << english << "nan" << none;
+    QTest::newRow( "beyond double" ) << english << "1e400" << none;
+}
+
+void TestQueryChecks::typedNumbers()
+{
+    QFETCH( QLocale, locale );
+    QFETCH( QString, text );
+    QFETCH( double, number );
+
+    const QLocale before;
+    QLocale::setDefault( locale );
+    const std::optional<double> read = querynumbers::toNumber( text );
+    QLocale::setDefault( before );
+
+    QCOMPARE( read.has_value(), !std::isnan( number ) );
+    if ( read )
+        QCOMPARE( *read, number );
 }
 
 QTEST_MAIN( TestQueryChecks )

@@ -1,4 +1,5 @@
 #include "QueryWindowFixture.h"
+#include "TextFit.h"
 
 #include "common/Twips.h"
 #include "queries/md_query_functions2.h"
@@ -18,10 +19,7 @@ const QString kSolarConc40 = QStringLiteral( "40 km Solar Concentrators Annual A
 
 QStringList items( const QComboBox *box )
 {
-    QStringList out;
-    for ( int i = 0; i < box->count(); ++i )
-        out << box->itemText( i );
-    return out;
+    return testsupport::itemTexts( box );
 }
 
 QStringList items( const QListWidget *list )

@@ -50,6 +50,9 @@ class TestScale : public QObject
     testsupport::RecordingDialogs *mDialogs = nullptr;
 
   private slots:
+    // The worked examples are written with an English locale's comma.
+    void initTestCase() { QLocale::setDefault( QLocale( QLocale::English, QLocale::UnitedStates ) ); }
+    void cleanupTestCase() { QLocale::setDefault( QLocale::system() ); }
     void init() { mDialogs = new testsupport::RecordingDialogs(); }
     void cleanup()
     {
@@ -96,6 +99,30 @@ class TestScale : public QObject
         QFETCH( QString, text );
         QCOMPARE( md_functions::ScaleText( twips, extent, crs ), text );
         QVERIFY( mDialogs->shown.empty() );
+    }
+
+    void scaleGroupsWithTheRegionalSeparator_data()
+    {
+        QTest::addColumn<QLocale>( "locale" );
+        QTest::addColumn<QString>( "text" );
+        QTest::newRow( "English" ) << QLocale( QLocale::English, QLocale::UnitedKingdom ) << "Scale 1 : 1,451,501";
+        QTest::newRow( "German" ) << QLocale( QLocale::German, QLocale::Germany ) << "Scale 1 : 1.451.501";
+        QTest::newRow( "Swiss German" ) << QLocale( QLocale::German, QLocale::Switzerland ) << "Scale 1 : 1’451’501";
+        // The C locale leaves grouping off of its own accord; the scale groups all the same.
+        QTest::newRow( "C" ) << QLocale::c() << "Scale 1 : 1,451,501";
+        const QString narrowSpace( QChar( 0x202F ) );
+        QTest::newRow( "French" ) << QLocale( QLocale::French, QLocale::France )
+                                  << "Scale 1 : 1" + narrowSpace + "451" + narrowSpace + "501";
+    }
+
+    void scaleGroupsWithTheRegionalSeparator()
+    {
+        QFETCH( QLocale, locale );
+        QFETCH( QString, text );
+        QLocale::setDefault( locale );
+        const QString scale = md_functions::ScaleText( kMapTwips, rect( -1, 5, 1, 15 ), crs( "degree" ) );
+        QLocale::setDefault( QLocale( QLocale::English, QLocale::UnitedStates ) );
+        QCOMPARE( scale, text );
     }
 
     void noUnits()
