@@ -129,6 +129,13 @@ void frmPrint::createControls()
 {
     lblHeading = new QLabel( QStringLiteral( "Enter Heading: (Limited to 50   characters.)" ), this );
     lblHeading->setWordWrap( true );
+    {
+        // "Enter Heading:" is as wide as the label at the program's font, which pushes the caption onto a fourth
+        // line below the label; a slightly condensed face keeps it on three lines within its place.
+        QFont condensed = lblHeading->font();
+        condensed.setStretch( 94 );
+        lblHeading->setFont( condensed );
+    }
     lblHeading->setAlignment( Qt::AlignLeft | Qt::AlignTop );
     twips::place( lblHeading, 120, 120, 1095, 735 );
 

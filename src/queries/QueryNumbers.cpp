@@ -53,9 +53,11 @@ QString numberText( double value, int significantDigits )
 
 QString fixedText( double value, int decimals )
 {
-    QLocale c = QLocale::c();
-    c.setNumberOptions( QLocale::DefaultNumberOptions );
-    return c.toString( value, 'f', decimals );
+    // The user's regional settings, with grouping on even where the locale's own options leave it off (the C
+    // locale's do), so an English or C setting reads 12,345.60.
+    QLocale regional;
+    regional.setNumberOptions( regional.numberOptions() & ~QLocale::OmitGroupSeparator );
+    return regional.toString( value, 'f', decimals );
 }
 
 qint64 percentTenths( qint64 part, qint64 whole )

@@ -39,7 +39,7 @@ QString numberText( double value, int significantDigits = 15 );
 //! Text of a single-precision value as the user typed it: 3.3f gives "3.3", not 3.29999995231628.
 inline QString singleText( float value ) { return numberText( static_cast<double>( value ), 7 ); }
 
-//! \a value with exactly \a decimals decimals and a comma between groups of thousands: 12,345.60.
+//! \a value with exactly \a decimals decimals in the user's regional format, grouped: 12,345.60 in English.
 QString fixedText( double value, int decimals );
 
 //! Share \a part of \a whole in tenths of a percent, rounded half away from zero (3 of 8: 375). A zero whole gives 0.

@@ -208,12 +208,18 @@ void TestRangeQueries::expressionsIgnoreTheLocale()
     in.minText = QStringLiteral( "4.5" );
     in.maxText = QStringLiteral( "6.5" );
     const QString solar = q::CreateSolarSelectExpression( in );
+    // What the user reads follows the regional settings; only the expressions do not.
+    const QString regionalPercent = querynumbers::percentText( 3, 8 );
+    const QString regionalArea = querynumbers::fixedText( 60150.2, 2 );
 
     std::setlocale( LC_NUMERIC, "C" );
     QLocale::setDefault( before );
     QCOMPARE( wind, QStringLiteral( "WINDPWRD >= 199.5 AND WINDPWRD <= 800" ) );
     QCOMPARE( solar, QStringLiteral( "ANNTILT >= 4.5 AND ANNTILT <= 6.5" ) );
+    QCOMPARE( regionalPercent, QStringLiteral( "37,5%" ) );
+    QCOMPARE( regionalArea, QStringLiteral( "60.150,20" ) );
     QCOMPARE( querynumbers::percentText( 3, 8 ), QStringLiteral( "37.5%" ) );
+    QCOMPARE( querynumbers::fixedText( 60150.2, 2 ), QStringLiteral( "60,150.20" ) );
 }
 
 void TestRangeQueries::failingBuilderStopsTheQuery()

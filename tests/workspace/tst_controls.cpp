@@ -8,6 +8,7 @@
 
 #include "common/Controls.h"
 #include "common/Twips.h"
+#include "print/frmPrint.h"
 #include "gis/MapWidget.h"
 #include "queries/QueryController.h"
 #include "queries/frmShowQueryData.h"
@@ -81,6 +82,7 @@ class TestControls : public QObject
     void layerDialogReadableAndNamed();
     void resultsTableReadable_data();
     void resultsTableReadable();
+    void printWindowReadable();
 
     void dialogsWithoutMinimiseOrMaximise();
     void messageBoxOwnedByActiveWindow();
@@ -389,6 +391,20 @@ void TestControls::resultsTableReadable()
     QVERIFY( !table->lblArea.front()->isHidden() );
     QCOMPARE( testsupport::clippedTexts( table ), QStringList() );
     table->close();
+    QVERIFY( mDialogs.shown.empty() );
+}
+
+void TestControls::printWindowReadable()
+{
+    choose( kWindRange );
+    QTest::mouseClick( queries().cmdUpdateMap, Qt::LeftButton );
+    main()->mnuPrint_Click();
+    frmPrint *print = frmPrint::existingInstance();
+    QVERIFY( print );
+    QCoreApplication::processEvents();
+    const QStringList clipped = testsupport::clippedTexts( print );
+    QVERIFY2( clipped.isEmpty(), qPrintable( clipped.join( " | " ) ) );
+    print->Command2_Click();
     QVERIFY( mDialogs.shown.empty() );
 }
 
