@@ -57,7 +57,19 @@ void SaveTrackingLayer( QWidget *parent )
         if ( chosen.isEmpty() )
             return;
 
-        const QFileInfo file( chosen );
+        // A name typed with another extension keeps it as part of the name (results.txt gives results.txt.shp):
+        // cutting it off would write a file set the dialog never asked about, and could replace one unasked.
+        QFileInfo file( chosen );
+        if ( file.suffix().compare( kShapefileExt.mid( 1 ), Qt::CaseInsensitive ) != 0 )
+        {
+            file = QFileInfo( chosen + kShapefileExt );
+            if ( file.exists()
+                 && !Dialogs::instance().question( parent,
+                                                   file.fileName()
+                                                       + QStringLiteral( " already exists.\nDo you want to replace it?" ),
+                                                   kSaveTitle, Dialogs::Icon::Exclamation ) )
+                return;
+        }
         gis::DataConnection connection;
         connection.setDatabase( file.absolutePath() );
         if ( !connection.connect() )

@@ -107,6 +107,7 @@ class TestSaveResults : public QObject
     void failuresAreReported();
     void failureHalfWayKeepsTheEarlierFile();
     void overwriteReplacesEveryPartAndStaleIndexes();
+    void otherExtensionNeverReplacesUnasked();
     void saveResultMenuWritesTheFile();
 
   private:
@@ -397,6 +398,29 @@ void TestSaveResults::overwriteReplacesEveryPartAndStaleIndexes()
     QCOMPARE( saved.fieldName, QStringLiteral( "WINDPWRD" ) );
     QVERIFY( saved.sameSrs );
     QCOMPARE( filesIn( mDir.path() ), shapefileParts( "result" ) );
+}
+
+void TestSaveResults::otherExtensionNeverReplacesUnasked()
+{
+    makeResults( 3, 700.5 );
+    mDialogs->fileAnswers = { path( "results.shp" ) };
+    q::SaveTrackingLayer();
+
+    // The dialog asked about results.txt only: results.shp must stay as it is.
+    makeResults( 5, 200.5 );
+    mDialogs->fileAnswers = { path( "results.txt" ) };
+    q::SaveTrackingLayer();
+    QVERIFY( mDialogs->shown.empty() );
+    QCOMPARE( readBack( path( "results.shp" ) ).count, qint64( 3 ) );
+    QCOMPARE( readBack( path( "results.txt.shp" ) ).count, qint64( 5 ) );
+
+    // The set that name leads to exists now, so it is asked about; No keeps it.
+    makeResults( 2, 300.5 );
+    mDialogs->fileAnswers = { path( "results.txt" ) };
+    mDialogs->yesNoAnswers = { false };
+    q::SaveTrackingLayer();
+    QCOMPARE( mDialogs->texts(), QStringList { "results.txt.shp already exists.\nDo you want to replace it?" } );
+    QCOMPARE( readBack( path( "results.txt.shp" ) ).count, qint64( 5 ) );
 }
 
 void TestSaveResults::saveResultMenuWritesTheFile()
