@@ -370,7 +370,7 @@ class TestLoading : public QObject
         QCOMPARE( tags( *mMap ), QStringList { QStringLiteral( "30_lakes.shp" ) } );
     }
 
-    void unreadableFileIsSkipped()
+    void unreadableFileIsSkippedAndNamed()
     {
         const QString dir = mRoot.filePath( QStringLiteral( "broken" ) );
         writeLayer( dir, QStringLiteral( "59_cities.shp" ) );
@@ -381,9 +381,12 @@ class TestLoading : public QObject
 
         load( dir, QStringLiteral( "59_cities.shp" ) );
 
-        QVERIFY( mDialogs->shown.empty() );
         QCOMPARE( tags( *mMap ), QStringList { QStringLiteral( "59_cities.shp" ) } );
         verifyIndex();
+        QCOMPARE( mDialogs->shown.size(), size_t( 1 ) );
+        QVERIFY( mDialogs->shown[0].text.contains(
+            QStringLiteral( "30_lakes.shp: it is not a shapefile that can be read; the layer was not loaded." ) ) );
+        QCOMPARE( mDialogs->shown[0].title, QStringLiteral( "QUELM3" ) );
     }
 
     void roadsAndCitiesByRecordCount_data()

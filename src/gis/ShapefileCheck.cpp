@@ -1,0 +1,263 @@
+#include "ShapefileCheck.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace gis::shapefile
+{
+
+namespace
+{
+
+constexpr qint64 kBlock = 1 << 20;
+
+qint32 littleEndian32( const unsigned char *p )
+{
+    return static_cast<qint32>( quint32( p[0] ) | ( quint32( p[1] ) << 8 ) | ( quint32( p[2] ) << 16 ) | ( quint32( p[3] ) << 24 ) );
+}
+
+quint16 littleEndian16( const unsigned char *p )
+{
+    return static_cast<quint16>( p[0] | ( p[1] << 8 ) );
+}
+
+//! The path without its extension, as the shapefile driver forms the names of the parts.
+QString basePath( const QString &shpPath )
+{
+    const QFileInfo info( shpPath );
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf( QLatin1Char( '.' ) );
+    const QString stem = dot > 0 ? name.left( dot ) : name;
+    const QString dir = shpPath.left( shpPath.size() - name.size() );
+    return dir + stem;
+}
+
+enum class Entry
+{
+    Missing,
+    Regular,
+    Other, //!< FIFO, socket, device, directory or a link leading nowhere
+};
+
+Entry entryKind( const QString &path )
+{
+    const QByteArray p = QFile::encodeName( path );
+    struct stat st;
+    if ( ::lstat( p.constData(), &st ) != 0 )
+        return Entry::Missing;
+    if ( ::stat( p.constData(), &st ) != 0 )
+        return Entry::Other;
+    return S_ISREG( st.st_mode ) ? Entry::Regular : Entry::Other;
+}
+
+bool isNumberText( const char *p, int n )
+{
+    int b = 0;
+    int e = n;
+    while ( b < e && ( p[b] == ' ' || p[b] == '\0' ) )
+        ++b;
+    while ( e > b && ( p[e - 1] == ' ' || p[e - 1] == '\0' ) )
+        --e;
+    if ( b == e )
+        return true; // blank: no value
+    bool stars = true;
+    for ( int i = b; i < e; ++i )
+        stars = stars && p[i] == '*';
+    if ( stars )
+        return true; // the format's own mark of no value
+    int i = b;
+    if ( p[i] == '+' || p[i] == '-' )
+        ++i;
+    int digits = 0;
+    while ( i < e && p[i] >= '0' && p[i] <= '9' )
+        ++i, ++digits;
+    if ( i < e && p[i] == '.' )
+    {
+        ++i;
+        while ( i < e && p[i] >= '0' && p[i] <= '9' )
+            ++i, ++digits;
+    }
+    if ( digits == 0 )
+        return false;
+    if ( i < e && ( p[i] == 'e' || p[i] == 'E' ) )
+    {
+        ++i;
+        if ( i < e && ( p[i] == '+' || p[i] == '-' ) )
+            ++i;
+        int exponent = 0;
+        while ( i < e && p[i] >= '0' && p[i] <= '9' )
+            ++i, ++exponent;
+        if ( exponent == 0 )
+            return false;
+    }
+    return i == e;
+}
+
+bool isDateText( const char *p, int n )
+{
+    int b = 0;
+    int e = n;
+    while ( b < e && ( p[b] == ' ' || p[b] == '\0' ) )
+        ++b;
+    while ( e > b && ( p[e - 1] == ' ' || p[e - 1] == '\0' ) )
+        --e;
+    if ( b == e )
+        return true;
+    if ( e - b != 8 )
+        return false;
+    for ( int i = b; i < e; ++i )
+    {
+        if ( p[i] < '0' || p[i] > '9' )
+            return false;
+    }
+    return true;
+}
+
+bool isLogicalText( const char *p, int n )
+{
+    int b = 0;
+    int e = n;
+    while ( b < e && ( p[b] == ' ' || p[b] == '\0' ) )
+        ++b;
+    while ( e > b && ( p[e - 1] == ' ' || p[e - 1] == '\0' ) )
+        --e;
+    return b == e || ( e - b == 1 && std::strchr( "YyNnTtFf?", p[b] ) != nullptr );
+}
+
+} // namespace
+
+QString partPath( const QString &shpPath, const char *ext )
+{
+    const QString base = basePath( shpPath ) + QLatin1Char( '.' );
+    const QString lower = QString::fromLatin1( ext ).toLower();
+    for ( const QString &candidate : { base + lower, base + lower.toUpper() } )
+    {
+        if ( entryKind( candidate ) != Entry::Missing )
+            return candidate;
+    }
+    return QString();
+}
+
+bool mayOpen( const QString &shpPath, ReadDamage &damage )
+{
+    if ( shpPath.startsWith( QLatin1String( "/vsi" ), Qt::CaseInsensitive ) )
+    {
+        damage.unopened = ReadDamage::Unopened::CannotOpen;
+        damage.part = QFileInfo( shpPath ).fileName();
+        return false;
+    }
+    QStringList candidates { shpPath };
+    const QString base = basePath( shpPath ) + QLatin1Char( '.' );
+    for ( const char *ext : { "shp", "shx", "dbf", "prj", "cpg" } )
+    {
+        candidates << base + QLatin1String( ext ) << base + QString::fromLatin1( ext ).toUpper();
+    }
+    for ( const QString &candidate : candidates )
+    {
+        const Entry kind = entryKind( candidate );
+        if ( kind == Entry::Other || ( kind == Entry::Missing && candidate == shpPath ) )
+        {
+            damage.unopened = kind == Entry::Other ? ReadDamage::Unopened::NotRegularFile : ReadDamage::Unopened::CannotOpen;
+            damage.part = QFileInfo( candidate ).fileName();
+            return false;
+        }
+    }
+    return true;
+}
+
+TableLayout readTableLayout( const QString &shpPath )
+{
+    TableLayout layout;
+    layout.path = partPath( shpPath, "dbf" );
+    QFile file( layout.path );
+    if ( layout.path.isEmpty() || !file.open( QIODevice::ReadOnly ) )
+        return layout;
+    const QByteArray head = file.read( 32 );
+    if ( head.size() < 32 )
+        return layout;
+    const auto *h = reinterpret_cast<const unsigned char *>( head.constData() );
+    layout.rowsClaimed = static_cast<quint32>( littleEndian32( h + 4 ) );
+    layout.headerLength = littleEndian16( h + 8 );
+    layout.rowLength = littleEndian16( h + 10 );
+    if ( layout.rowLength > 0 && file.size() >= layout.headerLength )
+        layout.rowsInFile = ( file.size() - layout.headerLength ) / layout.rowLength;
+
+    const QByteArray descriptors = file.read( std::max<qint64>( 0, layout.headerLength - 32 ) );
+    const auto *d = reinterpret_cast<const unsigned char *>( descriptors.constData() );
+    bool terminated = false;
+    int offset = 1;
+    for ( qint64 at = 0; at < descriptors.size(); at += 32 )
+    {
+        if ( d[at] == 0x0D )
+        {
+            terminated = true;
+            break;
+        }
+        if ( at + 32 > descriptors.size() )
+            break;
+        TableLayout::Field field;
+        field.type = static_cast<char>( d[at + 11] );
+        field.width = d[at + 16];
+        field.offset = offset;
+        offset += field.width;
+        layout.fields.push_back( field );
+    }
+    layout.consistent = terminated && offset == layout.rowLength && descriptors.size() == layout.headerLength - 32;
+    return layout;
+}
+
+TableScan scanTable( const TableLayout &layout, qint64 rows )
+{
+    TableScan scan;
+    QFile file( layout.path );
+    if ( !layout.present() || layout.rowLength <= 0 || !file.open( QIODevice::ReadOnly ) || !file.seek( layout.headerLength ) )
+        return scan;
+    rows = std::min( rows, layout.rowsInFile );
+    const qint64 rowsPerBlock = std::max<qint64>( 1, kBlock / layout.rowLength );
+    for ( qint64 first = 0; first < rows; first += rowsPerBlock )
+    {
+        const qint64 count = std::min( rowsPerBlock, rows - first );
+        const QByteArray block = file.read( count * layout.rowLength );
+        for ( qint64 k = 0; k < count && ( k + 1 ) * layout.rowLength <= block.size(); ++k )
+        {
+            const char *row = block.constData() + k * layout.rowLength;
+            if ( row[0] == '*' )
+            {
+                scan.deletedRows.push_back( first + k );
+                continue;
+            }
+            for ( size_t f = 0; f < layout.fields.size(); ++f )
+            {
+                const TableLayout::Field &field = layout.fields[f];
+                if ( field.offset + field.width > layout.rowLength )
+                    break;
+                const char *value = row + field.offset;
+                bool readable = true;
+                switch ( field.type )
+                {
+                    case 'N':
+                    case 'F':
+                        readable = isNumberText( value, field.width );
+                        break;
+                    case 'D':
+                        readable = isDateText( value, field.width );
+                        break;
+                    case 'L':
+                        readable = isLogicalText( value, field.width );
+                        break;
+                    default:
+                        break;
+                }
+                if ( !readable )
+                    scan.unreadableCells.emplace_back( first + k, static_cast<int>( f ) );
+            }
+        }
+    }
+    return scan;
+}
+
+} // namespace gis::shapefile
