@@ -28,7 +28,7 @@ struct ReadDamage
     };
 
     Unopened unopened = Unopened::No;
-    QString part; //!< file name of the part concerned, for NotRegularFile and the index reasons
+    QString part = {}; //!< file name of the part concerned, for NotRegularFile and the index reasons
 
     qint64 records = 0;          //!< records of the file set (see above)
     qint64 recordsLost = 0;      //!< records of which neither shape nor attributes could be read
@@ -37,7 +37,7 @@ struct ReadDamage
     qint64 shapesUndrawable = 0; //!< records kept without their shape: a coordinate is NaN, infinite or beyond 1e15
     qint64 attributesUnread = 0; //!< records kept with one or more values unreadable (those values are null)
     bool tableUnread = false;    //!< the .dbf is missing or cannot be read: the records have no attributes
-    QStringList damagedParts;    //!< file names of parts whose structure contradicts the rest of the file set
+    QStringList damagedParts = {}; //!< file names of parts whose structure contradicts the rest of the file set
     bool crsUnreadable = false;  //!< a .prj is there but names no coordinate system that could be read
     bool geographicOutOfRange = false; //!< degrees by the .prj, yet the shapes reach beyond 180 / 90
 

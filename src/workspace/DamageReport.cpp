@@ -14,13 +14,14 @@ QString ofRecords( qint64 n, const gis::ReadDamage &damage )
     return QStringLiteral( "%1 of %2" ).arg( count( n ), count( damage.records ) );
 }
 
-QString unopenedText( const gis::ReadDamage &damage )
+QString unopenedText( const QString &fileName, const gis::ReadDamage &damage )
 {
     using Unopened = gis::ReadDamage::Unopened;
     switch ( damage.unopened )
     {
         case Unopened::NotRegularFile:
-            return QStringLiteral( "%1 is not a regular file; the layer was not loaded" ).arg( damage.part );
+            return ( damage.part == fileName ? QStringLiteral( "it" ) : damage.part )
+                   + QStringLiteral( " is not a regular file; the layer was not loaded" );
         case Unopened::MissingIndex:
             return QStringLiteral( "its index file %1 is missing; the layer was not loaded" ).arg( damage.part );
         case Unopened::DamagedIndex:
@@ -40,7 +41,7 @@ void DamageReport::add( const QString &fileName, const gis::ReadDamage &damage )
     QStringList lost;
     if ( damage.unopened != gis::ReadDamage::Unopened::No )
     {
-        lost << unopenedText( damage );
+        lost << unopenedText( fileName, damage );
     }
     else
     {

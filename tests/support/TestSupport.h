@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 /**
@@ -33,6 +35,31 @@ struct FieldSpec
 void writeShapefile( const QString &dir, const QString &fileName, const QStringList &wkts,
                      const std::vector<FieldSpec> &fields = {},
                      const std::vector<std::vector<QVariant>> &rows = {}, const QString &srs = {} );
+
+//! The whole content of \a path (empty when it cannot be read).
+QByteArray readBytes( const QString &path );
+//! Replaces the content of \a path by \a bytes. Throws std::runtime_error on failure.
+void writeBytes( const QString &path, const QByteArray &bytes );
+//! Overwrites the bytes of \a path from \a offset on with \a bytes. Throws std::runtime_error on failure.
+void patchBytes( const QString &path, qint64 offset, const QByteArray &bytes );
+
+/**
+ * While alive, opens the given FIFOs for writing now and then: a reader
+ * that wrongly opened one is released, so that the test fails instead of
+ * waiting for ever.
+ */
+class FifoRelease
+{
+  public:
+    explicit FifoRelease( const QStringList &fifos );
+    ~FifoRelease();
+    FifoRelease( const FifoRelease & ) = delete;
+    FifoRelease &operator=( const FifoRelease & ) = delete;
+
+  private:
+    std::atomic<bool> mStop { false };
+    std::thread mThread;
+};
 
 //! The UTM zone 33N system most fixtures use.
 inline const QString kUtm = QStringLiteral( "EPSG:32633" );
