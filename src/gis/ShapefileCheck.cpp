@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace gis::shapefile
@@ -58,9 +59,9 @@ bool isNumberText( const char *p, int n )
 {
     int b = 0;
     int e = n;
-    while ( b < e && ( p[b] == ' ' || p[b] == '\0' ) )
+    while ( b < e && p[b] == ' ' )
         ++b;
-    while ( e > b && ( p[e - 1] == ' ' || p[e - 1] == '\0' ) )
+    while ( e > b && p[e - 1] == ' ' )
         --e;
     if ( b == e )
         return true; // blank: no value
@@ -101,9 +102,9 @@ bool isDateText( const char *p, int n )
 {
     int b = 0;
     int e = n;
-    while ( b < e && ( p[b] == ' ' || p[b] == '\0' ) )
+    while ( b < e && p[b] == ' ' )
         ++b;
-    while ( e > b && ( p[e - 1] == ' ' || p[e - 1] == '\0' ) )
+    while ( e > b && p[e - 1] == ' ' )
         --e;
     if ( b == e )
         return true;
@@ -121,11 +122,38 @@ bool isLogicalText( const char *p, int n )
 {
     int b = 0;
     int e = n;
-    while ( b < e && ( p[b] == ' ' || p[b] == '\0' ) )
+    while ( b < e && p[b] == ' ' )
         ++b;
-    while ( e > b && ( p[e - 1] == ' ' || p[e - 1] == '\0' ) )
+    while ( e > b && p[e - 1] == ' ' )
         --e;
     return b == e || ( e - b == 1 && std::strchr( "YyNnTtFf?", p[b] ) != nullptr );
+}
+
+/**
+ * Whether a table value of \a type can be read as such. A NUL byte ends
+ * the text the driver sees: in a number, a date or a logical value, at the
+ * start of a text, or with text behind it, it means bytes were lost, as no
+ * writer pads a value that way.
+ */
+bool isReadableValue( char type, const char *value, int width )
+{
+    const char *nul = static_cast<const char *>( std::memchr( value, '\0', static_cast<size_t>( width ) ) );
+    const int length = nul ? static_cast<int>( nul - value ) : width;
+    const bool text = type != 'N' && type != 'F' && type != 'D' && type != 'L';
+    if ( nul && ( !text || length == 0 || std::any_of( nul, value + width, []( char c ) { return c != '\0'; } ) ) )
+        return false;
+    switch ( type )
+    {
+        case 'N':
+        case 'F':
+            return isNumberText( value, length );
+        case 'D':
+            return isDateText( value, length );
+        case 'L':
+            return isLogicalText( value, length );
+        default:
+            return true;
+    }
 }
 
 } // namespace
@@ -189,6 +217,7 @@ TableLayout readTableLayout( const QString &shpPath )
     const QByteArray descriptors = file.read( std::max<qint64>( 0, layout.headerLength - 32 ) );
     const auto *d = reinterpret_cast<const unsigned char *>( descriptors.constData() );
     bool terminated = false;
+    bool namesSound = true;
     int offset = 1;
     for ( qint64 at = 0; at < descriptors.size(); at += 32 )
     {
@@ -199,6 +228,11 @@ TableLayout readTableLayout( const QString &shpPath )
         }
         if ( at + 32 > descriptors.size() )
             break;
+        // A name is there and holds no control characters up to its end.
+        const unsigned char *name = d + at;
+        namesSound = namesSound && name[0] != 0;
+        for ( int i = 0; i < 11 && name[i] != 0; ++i )
+            namesSound = namesSound && name[i] >= 0x20;
         TableLayout::Field field;
         field.type = static_cast<char>( d[at + 11] );
         field.width = d[at + 16];
@@ -206,7 +240,11 @@ TableLayout readTableLayout( const QString &shpPath )
         offset += field.width;
         layout.fields.push_back( field );
     }
-    layout.consistent = terminated && offset == layout.rowLength && descriptors.size() == layout.headerLength - 32;
+    // The rows the header claims fill the file, up to an end-of-file mark.
+    const qint64 rowsEnd = layout.headerLength + layout.rowsClaimed * layout.rowLength;
+    const bool sizeFits = file.size() == rowsEnd || ( file.size() == rowsEnd + 1 && file.seek( rowsEnd ) && file.read( 1 ) == "\x1a" );
+    layout.consistent = terminated && namesSound && offset == layout.rowLength
+                        && descriptors.size() == layout.headerLength - 32 && sizeFits;
     return layout;
 }
 
@@ -236,23 +274,7 @@ TableScan scanTable( const TableLayout &layout, qint64 rows )
                 if ( field.offset + field.width > layout.rowLength )
                     break;
                 const char *value = row + field.offset;
-                bool readable = true;
-                switch ( field.type )
-                {
-                    case 'N':
-                    case 'F':
-                        readable = isNumberText( value, field.width );
-                        break;
-                    case 'D':
-                        readable = isDateText( value, field.width );
-                        break;
-                    case 'L':
-                        readable = isLogicalText( value, field.width );
-                        break;
-                    default:
-                        break;
-                }
-                if ( !readable )
+                if ( !isReadableValue( field.type, value, field.width ) )
                     scan.unreadableCells.emplace_back( first + k, static_cast<int>( f ) );
             }
         }

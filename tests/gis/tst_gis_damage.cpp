@@ -306,10 +306,26 @@ void TestGisDamage::damageIsCounted_data()
     // The table.
     QTest::newRow( "table cut within row 7" ) << Corruption( []( const QString &b ) {
         truncate( b + ".dbf", rowAt( b, 7 ) + 5 );
-    } ) << Loss { .loaded = 7, .lost = 5 };
+    } ) << Loss { .loaded = 7, .lost = 5, .parts = { "wind.dbf" } };
     QTest::newRow( "table claims 8 rows" ) << Corruption( []( const QString &b ) {
         testsupport::patchBytes( b + ".dbf", 4, littleEndian( 8 ) );
-    } ) << Loss { .loaded = 8, .lost = 4 };
+    } ) << Loss { .loaded = 8, .lost = 4, .parts = { "wind.dbf" } };
+    QTest::newRow( "byte inserted into row 2" ) << Corruption( []( const QString &b ) {
+        QByteArray bytes = testsupport::readBytes( b + ".dbf" );
+        testsupport::writeBytes( b + ".dbf", bytes.insert( rowAt( b, 2 ) + 3, ' ' ) );
+    } ) << Loss { .attributes = -1, .parts = { "wind.dbf" } };
+    QTest::newRow( "number with a NUL" ) << Corruption( []( const QString &b ) {
+        testsupport::patchBytes( b + ".dbf", rowAt( b, 4 ) + 1 + 11, QByteArray( 1, '\0' ) );
+    } ) << Loss { .attributes = 1 };
+    QTest::newRow( "text zeroed" ) << Corruption( []( const QString &b ) {
+        testsupport::patchBytes( b + ".dbf", rowAt( b, 4 ) + 1 + 12, QByteArray( 10, '\0' ) );
+    } ) << Loss { .attributes = 1 };
+    QTest::newRow( "text with NUL padding" ) << Corruption( []( const QString &b ) {
+        testsupport::patchBytes( b + ".dbf", rowAt( b, 4 ) + 1 + 12 + 4, QByteArray( 6, '\0' ) );
+    } ) << Loss {};
+    QTest::newRow( "field name zeroed" ) << Corruption( []( const QString &b ) {
+        testsupport::patchBytes( b + ".dbf", 32, QByteArray( 11, '\0' ) );
+    } ) << Loss { .parts = { "wind.dbf" } };
     QTest::newRow( "row 5 deleted" ) << Corruption( []( const QString &b ) {
         testsupport::patchBytes( b + ".dbf", rowAt( b, 5 ), "*" );
     } ) << Loss { .loaded = 11, .deleted = 1 };
