@@ -27,16 +27,6 @@ constexpr qint32 kVersion = 1000;
 constexpr qint64 kBlock = 1 << 20;
 constexpr qint64 kEntriesPerBlock = 65536;
 
-quint32 bigEndian32( const unsigned char *p )
-{
-    return ( quint32( p[0] ) << 24 ) | ( quint32( p[1] ) << 16 ) | ( quint32( p[2] ) << 8 ) | quint32( p[3] );
-}
-
-qint32 littleEndian32( const unsigned char *p )
-{
-    return static_cast<qint32>( quint32( p[0] ) | ( quint32( p[1] ) << 8 ) | ( quint32( p[2] ) << 16 ) | ( quint32( p[3] ) << 24 ) );
-}
-
 //! Copies \a n little-endian doubles from \a p (of any alignment) to \a out.
 void copyDoubles( const unsigned char *p, qint64 n, double *out )
 {

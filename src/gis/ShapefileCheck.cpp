@@ -16,11 +16,6 @@ namespace
 
 constexpr qint64 kBlock = 1 << 20;
 
-qint32 littleEndian32( const unsigned char *p )
-{
-    return static_cast<qint32>( quint32( p[0] ) | ( quint32( p[1] ) << 8 ) | ( quint32( p[2] ) << 16 ) | ( quint32( p[3] ) << 24 ) );
-}
-
 quint16 littleEndian16( const unsigned char *p )
 {
     return static_cast<quint16>( p[0] | ( p[1] << 8 ) );
@@ -55,14 +50,20 @@ Entry entryKind( const QString &path )
     return S_ISREG( st.st_mode ) ? Entry::Regular : Entry::Other;
 }
 
-bool isNumberText( const char *p, int n )
+//! Narrows [b, e) of \a p to its part between leading and trailing blanks.
+void trimBlanks( const char *p, int &b, int &e )
 {
-    int b = 0;
-    int e = n;
     while ( b < e && p[b] == ' ' )
         ++b;
     while ( e > b && p[e - 1] == ' ' )
         --e;
+}
+
+bool isNumberText( const char *p, int n )
+{
+    int b = 0;
+    int e = n;
+    trimBlanks( p, b, e );
     if ( b == e )
         return true; // blank: no value
     bool stars = true;
@@ -102,10 +103,7 @@ bool isDateText( const char *p, int n )
 {
     int b = 0;
     int e = n;
-    while ( b < e && p[b] == ' ' )
-        ++b;
-    while ( e > b && p[e - 1] == ' ' )
-        --e;
+    trimBlanks( p, b, e );
     if ( b == e )
         return true;
     if ( e - b != 8 )
@@ -122,10 +120,7 @@ bool isLogicalText( const char *p, int n )
 {
     int b = 0;
     int e = n;
-    while ( b < e && p[b] == ' ' )
-        ++b;
-    while ( e > b && p[e - 1] == ' ' )
-        --e;
+    trimBlanks( p, b, e );
     return b == e || ( e - b == 1 && std::strchr( "YyNnTtFf?", p[b] ) != nullptr );
 }
 
@@ -157,6 +152,16 @@ bool isReadableValue( char type, const char *value, int width )
 }
 
 } // namespace
+
+quint32 bigEndian32( const unsigned char *p )
+{
+    return ( quint32( p[0] ) << 24 ) | ( quint32( p[1] ) << 16 ) | ( quint32( p[2] ) << 8 ) | quint32( p[3] );
+}
+
+qint32 littleEndian32( const unsigned char *p )
+{
+    return static_cast<qint32>( quint32( p[0] ) | ( quint32( p[1] ) << 8 ) | ( quint32( p[2] ) << 16 ) | ( quint32( p[3] ) << 24 ) );
+}
 
 QString partPath( const QString &shpPath, const char *ext )
 {

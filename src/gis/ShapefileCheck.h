@@ -17,6 +17,10 @@
 namespace gis::shapefile
 {
 
+//! A 32-bit integer as the format stores it; the .shp and .shx use both orders.
+quint32 bigEndian32( const unsigned char *p );
+qint32 littleEndian32( const unsigned char *p );
+
 /**
  * The path of part \a ext ("shx", "dbf", ...) of the shapefile \a shpPath as
  * the shapefile driver finds it (lower-case extension first, then upper
