@@ -2,7 +2,6 @@
 
 #include "GeometryOps.h"
 #include "GisError.h"
-#include "ShapeConverter.h"
 #include "ShapeRecords.h"
 #include "ShapefileCheck.h"
 #include "TableDesc.h"
@@ -250,6 +249,75 @@ ShapeKind shapeKindOfType( int type )
     }
 }
 
+//! Why the driver could not open the file set of \a path.
+ReadDamage whyNotOpened( const QString &path )
+{
+    ReadDamage damage;
+    damage.unopened = ReadDamage::Unopened::CannotOpen;
+    damage.part = QFileInfo( path ).fileName();
+    if ( !shapefile::looksLikeShapefile( path ) )
+        return damage;
+    const shapefile::IndexHeader header = shapefile::readIndexHeader( path );
+    if ( shapefile::partPath( path, "shx" ).isEmpty() )
+    {
+        damage.unopened = ReadDamage::Unopened::MissingIndex;
+        damage.part = QFileInfo( path ).completeBaseName() + QStringLiteral( ".shx" );
+    }
+    else if ( header.entriesClaimed > header.entriesInFile )
+    {
+        damage.unopened = ReadDamage::Unopened::DamagedIndex;
+        damage.part = header.shxName;
+    }
+    return damage;
+}
+
+/**
+ * The coordinate system of \a layer, with the .prj text as read. None
+ * when there is no .prj, or one that names no system the driver can read;
+ * that is damage.
+ */
+std::optional<CoordinateSystem> coordinateSystemOf( OGRLayer &layer, const QString &path, ReadDamage &damage )
+{
+    const OGRSpatialReference *srs = nullptr;
+    {
+        QuietGdal quiet;
+        srs = layer.GetSpatialRef();
+    }
+    const QString prjPath = shapefile::partPath( path, "prj" );
+    QFile prj( prjPath );
+    const QByteArray text = !prjPath.isEmpty() && prj.open( QIODevice::ReadOnly ) ? prj.readAll() : QByteArray();
+    if ( !srs )
+    {
+        damage.crsUnreadable = !text.trimmed().isEmpty();
+        return std::nullopt;
+    }
+    CoordinateSystem crs;
+    if ( srs->IsGeographic() )
+    {
+        crs.unitName = QStringLiteral( "degree" );
+    }
+    else
+    {
+        const char *unit = nullptr;
+        srs->GetLinearUnits( &unit );
+        crs.unitName = unitNameOf( unit );
+    }
+    crs.isProjected = srs->IsProjected();
+    OGRErr err = OGRERR_NONE;
+    crs.semiMajorAxis = srs->GetSemiMajor( &err );
+    const double inverse = srs->GetInvFlattening( &err );
+    crs.flattening = inverse != 0 ? 1.0 / inverse : 0.0;
+    crs.wkt = QString::fromUtf8( text );
+    if ( crs.wkt.isEmpty() )
+    {
+        char *wkt = nullptr;
+        if ( srs->exportToWkt( &wkt ) == OGRERR_NONE && wkt )
+            crs.wkt = QString::fromUtf8( wkt );
+        CPLFree( wkt );
+    }
+    return crs;
+}
+
 void collectItem( void *item, void *userdata )
 {
     static_cast<std::vector<qint64> *>( userdata )->push_back( reinterpret_cast<qint64>( item ) );
@@ -320,22 +388,7 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     }
     OGRLayer *layer = ds && ds->GetLayerCount() > 0 ? ds->GetLayer( 0 ) : nullptr;
     if ( !layer )
-    {
-        const shapefile::IndexHeader header = shapefile::readIndexHeader( path );
-        damage.unopened = ReadDamage::Unopened::CannotOpen;
-        damage.part = QFileInfo( path ).fileName();
-        if ( shapefile::looksLikeShapefile( path ) && shapefile::partPath( path, "shx" ).isEmpty() )
-        {
-            damage.unopened = ReadDamage::Unopened::MissingIndex;
-            damage.part = QFileInfo( path ).completeBaseName() + QStringLiteral( ".shx" );
-        }
-        else if ( shapefile::looksLikeShapefile( path ) && header.entriesClaimed > header.entriesInFile )
-        {
-            damage.unopened = ReadDamage::Unopened::DamagedIndex;
-            damage.part = header.shxName;
-        }
-        throw UnreadableDataset( path, damage );
-    }
+        throw UnreadableDataset( path, whyNotOpened( path ) );
 
     std::shared_ptr<Dataset> result( new Dataset );
     result->d = std::make_unique<Private>();
@@ -355,48 +408,7 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         p.precisions.push_back( fd->GetPrecision() );
     }
 
-    const OGRSpatialReference *srs = nullptr;
-    {
-        QuietGdal quiet;
-        srs = layer->GetSpatialRef();
-    }
-    if ( srs )
-    {
-        CoordinateSystem crs;
-        const char *unit = nullptr;
-        if ( srs->IsGeographic() )
-        {
-            crs.unitName = QStringLiteral( "degree" );
-        }
-        else
-        {
-            srs->GetLinearUnits( &unit );
-            crs.unitName = unitNameOf( unit );
-        }
-        crs.isProjected = srs->IsProjected();
-        OGRErr err = OGRERR_NONE;
-        crs.semiMajorAxis = srs->GetSemiMajor( &err );
-        const double inverse = srs->GetInvFlattening( &err );
-        crs.flattening = inverse != 0 ? 1.0 / inverse : 0.0;
-        const QString prjPath = shapefile::partPath( path, "prj" );
-        QFile prj( prjPath );
-        if ( !prjPath.isEmpty() && prj.open( QIODevice::ReadOnly ) )
-            crs.wkt = QString::fromUtf8( prj.readAll() );
-        if ( crs.wkt.isEmpty() )
-        {
-            char *wkt = nullptr;
-            if ( srs->exportToWkt( &wkt ) == OGRERR_NONE && wkt )
-                crs.wkt = QString::fromUtf8( wkt );
-            CPLFree( wkt );
-        }
-        self.mCrs = crs;
-    }
-    else
-    {
-        const QString prjPath = shapefile::partPath( path, "prj" );
-        QFile prj( prjPath );
-        damage.crsUnreadable = !prjPath.isEmpty() && prj.open( QIODevice::ReadOnly ) && !prj.read( 4096 ).trimmed().isEmpty();
-    }
+    self.mCrs = coordinateSystemOf( *layer, path, damage );
 
     // The shapes are read from the .shp through its index by our own
     // readers, which check every record: the driver turns many kinds of
@@ -406,7 +418,6 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     const shapefile::TableLayout table = shapefile::readTableLayout( path );
     const shapefile::IndexHeader header = shapefile::readIndexHeader( path );
     const bool hasTable = table.present() && !types.empty();
-    const bool shapesFromDriver = header.shpType == shapefile::kMultiPatch;
     const qint64 shpSize = QFileInfo( shapefile::partPath( path, "shp" ) ).size();
     const qint64 indexEntries = layer->GetFeatureCount( FALSE );
     const qint64 recordsThatFit = std::max<qint64>( 0, ( shpSize - 100 ) / 12 ) + 1;
@@ -423,8 +434,6 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     shapefile::TableScan tableScan;
     std::vector<qint64> fids;
     std::vector<char> failed;
-    std::vector<Geometry> driverShapes;
-    std::vector<char> driverUndrawable;
     {
         ThreadJoiner helpers;
         const qint64 step = ( entries + readers - 1 ) / readers;
@@ -433,6 +442,7 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
             helpers.start( [&, r] {
                 try
                 {
+                    QuietGdal quiet; // OGR's ring organisation may warn
                     const qint64 first = std::min( entries, r * step );
                     runs[static_cast<size_t>( r )] = shapefile::readRecords( path, first, std::min( entries, first + step ) );
                 }
@@ -445,12 +455,8 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         helpers.start( [&] { tableScan = shapefile::scanTable( table, hasTable ? table.rowsAvailable() : 0 ); } );
 
         QuietGdal quiet;
-        if ( !shapesFromDriver )
-        {
-            const char *geometryIgnored[] = { "OGR_GEOMETRY", nullptr };
-            layer->SetIgnoredFields( geometryIgnored );
-        }
-        ShapeConverter converter;
+        const char *geometryIgnored[] = { "OGR_GEOMETRY", nullptr };
+        layer->SetIgnoredFields( geometryIgnored );
         // The driver stops at the end of the table; without one nothing
         // beyond the entries read can be a record.
         const qint64 readLimit = hasTable ? indexEntries : entries;
@@ -470,12 +476,6 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
             failed.push_back( quiet.failures() != failuresBefore );
             for ( size_t i = 0; i < fieldCount; ++i )
                 p.values.push_back( valueOf( *f, static_cast<int>( i ), types[i] ) );
-            if ( shapesFromDriver )
-            {
-                Geometry shape = converter.convert( f->GetGeometryRef() );
-                driverUndrawable.push_back( converter.undrawable() );
-                driverShapes.push_back( shape.isEmpty() ? Geometry() : validated( std::move( shape ) ) );
-            }
         }
     }
     ds.reset();
@@ -522,9 +522,8 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
             ++damage.shapesUnread;
             continue;
         }
-        const bool undrawable = shapesFromDriver ? driverUndrawable[k] : scan.undrawable( fid );
-        self.mShapes.push_back( shapesFromDriver ? std::move( driverShapes[k] ) : scan.takeShape( fid ) );
-        if ( undrawable )
+        self.mShapes.push_back( scan.takeShape( fid ) );
+        if ( scan.undrawable( fid ) )
             ++damage.shapesUndrawable;
     }
     scan.runs.clear();

@@ -143,7 +143,7 @@ class RecordConverter
 
     /**
      * The shape of record content \a c of \a type, whose length fits its
-     * counts. Null for a null or multipatch record; null with \a undrawable
+     * counts. Null for a null record; null with \a undrawable
      * set for a coordinate that cannot be drawn; null with \a corrupt set
      * for part starts that do not fit the points.
      */
@@ -397,8 +397,9 @@ RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
             if ( bigEndian32( r ) != entry + 1 || ( content != indexed && content + 8 != indexed ) || 8 + content > got )
                 continue;
             const int type = littleEndian32( r + 8 );
+            // Surfaces of patches are not shapes the program can draw or measure.
             const bool sound = type == 0 ? content == 4 : isShapeType( type ) && lengthFits( type, content, r + 8, content );
-            if ( !sound )
+            if ( !sound || type == kMultiPatch )
                 continue;
             bool undrawable = false;
             bool corrupt = false;

@@ -57,7 +57,8 @@ struct RecordRun
 /**
  * Reads the entries [first, end) of the index of \a shpPath and the
  * records they lead to, as GEOS shapes of the calling thread's context,
- * made valid. Multipatch records are checked but left null.
+ * made valid. Multipatch records are unreadable: the program has no
+ * surfaces.
  */
 RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end );
 

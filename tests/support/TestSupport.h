@@ -7,8 +7,16 @@
 #include <QVariant>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
+
+namespace gis
+{
+class Dataset;
+class MapWidget;
+} // namespace gis
+class LegendControl;
 
 /**
  * Fixtures shared by the test executables.
@@ -60,6 +68,16 @@ class FifoRelease
     std::atomic<bool> mStop { false };
     std::thread mThread;
 };
+
+//! Makes what a load of a data directory fills, as the main window has it: a 400 x 300 map and a legend bound to it, loaded.
+void makeLoadTarget( std::unique_ptr<gis::MapWidget> &map, std::unique_ptr<LegendControl> &legend );
+
+/**
+ * Compares every shape of \a dataset, read from \a path, with what the
+ * shapefile driver reads there (converted and made valid the same way).
+ * Empty when they are equal, else what differs first.
+ */
+QString differenceFromDriver( const QString &path, const gis::Dataset &dataset );
 
 //! The UTM zone 33N system most fixtures use.
 inline const QString kUtm = QStringLiteral( "EPSG:32633" );

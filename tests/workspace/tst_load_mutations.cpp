@@ -9,11 +9,8 @@
 
 #include "common/Constants.h"
 #include "gis/MapWidget.h"
-#include "gis/ShapeConverter.h"
 #include "legend/LegendControl.h"
 #include "workspace/md_functions.h"
-
-#include <ogrsf_frmts.h>
 
 #include <QDir>
 #include <QFile>
@@ -226,11 +223,7 @@ void TestLoadMutations::initTestCase()
 void TestLoadMutations::init()
 {
     mDialogs = std::make_unique<testsupport::RecordingDialogs>();
-    mMap = std::make_unique<gis::MapWidget>();
-    mMap->resize( 400, 300 );
-    mLegend = std::make_unique<LegendControl>();
-    mLegend->setMapSource( mMap.get() );
-    mLegend->loadLegend( true );
+    testsupport::makeLoadTarget( mMap, mLegend );
 }
 
 void TestLoadMutations::cleanup()
@@ -253,26 +246,8 @@ void TestLoadMutations::sampleSetReadsAsTheDriverReads()
     const QString path = QDir( mSample ).filePath( file );
     const auto ds = gis::Dataset::open( path );
     QVERIFY( !ds->damage().isDamaged() );
-    GDALDatasetUniquePtr driver( GDALDataset::Open( QFile::encodeName( path ).constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY ) );
-    QVERIFY( driver );
-    gis::ShapeConverter converter;
-    GEOSContextHandle_t h = gis::geosContext();
-    qint64 record = 0;
-    for ( auto &f : *driver->GetLayer( 0 ) )
-    {
-        gis::Geometry expected = converter.convert( f->GetGeometryRef() );
-        if ( expected.isEmpty() )
-            expected = gis::Geometry();
-        expected = gis::validated( std::move( expected ) );
-        const gis::Geometry &read = ds->shape( record );
-        QVERIFY2( read.isNull() == expected.isNull()
-                      && ( read.isNull()
-                           || ( GEOSGeomTypeId_r( h, read.get() ) == GEOSGeomTypeId_r( h, expected.get() )
-                                && GEOSEqualsExact_r( h, read.get(), expected.get(), 0 ) == 1 ) ),
-                  qPrintable( QStringLiteral( "record %1" ).arg( record ) ) );
-        ++record;
-    }
-    QCOMPARE( ds->recordCount(), record );
+    const QString difference = testsupport::differenceFromDriver( path, *ds );
+    QVERIFY2( difference.isEmpty(), qPrintable( difference ) );
 }
 
 void TestLoadMutations::mutantLoadsWholeOrIsNamed_data()

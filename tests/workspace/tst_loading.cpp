@@ -163,11 +163,7 @@ class TestLoading : public QObject
     void init()
     {
         mDialogs = std::make_unique<testsupport::RecordingDialogs>();
-        mMap = std::make_unique<gis::MapWidget>();
-        mMap->resize( 400, 300 );
-        mLegend = std::make_unique<LegendControl>();
-        mLegend->setMapSource( mMap.get() );
-        mLegend->loadLegend( true );
+        testsupport::makeLoadTarget( mMap, mLegend );
     }
 
     void cleanup()
