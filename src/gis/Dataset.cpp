@@ -2,6 +2,8 @@
 
 #include "GeometryOps.h"
 #include "GisError.h"
+#include "ShapeRecords.h"
+#include "ShapefileCheck.h"
 #include "ShapefileSet.h"
 #include "TableDesc.h"
 
@@ -16,6 +18,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <mutex>
 #include <system_error>
@@ -43,19 +46,31 @@ struct FeatureDeleter
 };
 using FeaturePtr = std::unique_ptr<OGRFeature, FeatureDeleter>;
 
-// Silences GDAL's console output for the lifetime of the guard; the last
-// message stays available through CPLGetLastErrorMsg().
+// Silences GDAL's console output on the calling thread for the lifetime of
+// the guard and counts the failures GDAL reports meanwhile; the last message
+// stays available through CPLGetLastErrorMsg().
 class QuietGdal
 {
   public:
     QuietGdal()
     {
-        CPLPushErrorHandler( CPLQuietErrorHandler );
+        CPLPushErrorHandlerEx( count, this );
         CPLErrorReset();
     }
     ~QuietGdal() { CPLPopErrorHandler(); }
     QuietGdal( const QuietGdal & ) = delete;
     QuietGdal &operator=( const QuietGdal & ) = delete;
+
+    qint64 failures() const { return mFailures; }
+
+  private:
+    static void CPL_STDCALL count( CPLErr type, CPLErrorNum, const char * )
+    {
+        auto *self = static_cast<QuietGdal *>( CPLGetErrorHandlerUserData() );
+        if ( self && type >= CE_Failure )
+            ++self->mFailures;
+    }
+    qint64 mFailures = 0;
 };
 
 void registerDrivers()
@@ -64,12 +79,15 @@ void registerDrivers()
     std::call_once( once, [] { GDALAllRegister(); } );
 }
 
+//! Opens \a path with the shapefile driver only: a file of another format named .shp
+//! (a virtual data source, say, that leads elsewhere) is not opened at all.
 GdalDatasetPtr openVector( const QString &path )
 {
     registerDrivers();
     const QByteArray p = QFile::encodeName( path );
+    static const char *const shapefileOnly[] = { "ESRI Shapefile", nullptr };
     return GdalDatasetPtr( static_cast<GDALDataset *>(
-        GDALOpenEx( p.constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr ) ) );
+        GDALOpenEx( p.constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, shapefileOnly, nullptr, nullptr ) ) );
 }
 
 int fieldTypeCode( OGRFieldType type )
@@ -131,129 +149,6 @@ QString unitNameOf( const char *gdalName )
     return name;
 }
 
-// --- OGR geometry to GEOS, without a detour through WKB ---
-
-GEOSCoordSequence *coordsOf( GEOSContextHandle_t h, const OGRSimpleCurve &curve, bool closeRing,
-                             std::vector<OGRRawPoint> &buffer )
-{
-    const int n = curve.getNumPoints();
-    buffer.resize( static_cast<size_t>( n ) + 1 );
-    if ( n > 0 )
-        curve.getPoints( buffer.data(), nullptr );
-    size_t count = static_cast<size_t>( n );
-    if ( closeRing && n > 0 && ( buffer[0].x != buffer[n - 1].x || buffer[0].y != buffer[n - 1].y ) )
-        buffer[count++] = buffer[0];
-    static_assert( sizeof( OGRRawPoint ) == 2 * sizeof( double ) );
-    return GEOSCoordSeq_copyFromBuffer_r( h, reinterpret_cast<const double *>( buffer.data() ),
-                                          static_cast<unsigned int>( count ), 0, 0 );
-}
-
-GEOSGeometry *ringOf( GEOSContextHandle_t h, const OGRLinearRing *ring, std::vector<OGRRawPoint> &buffer )
-{
-    if ( !ring || ring->getNumPoints() < 3 )
-        return nullptr;
-    GEOSCoordSequence *seq = coordsOf( h, *ring, true, buffer );
-    if ( !seq )
-        return nullptr;
-    return GEOSGeom_createLinearRing_r( h, seq ); // takes the sequence, also on failure
-}
-
-GEOSGeometry *polygonOf( GEOSContextHandle_t h, const OGRPolygon &poly, std::vector<OGRRawPoint> &buffer )
-{
-    if ( poly.IsEmpty() )
-        return GEOSGeom_createEmptyPolygon_r( h );
-    GEOSGeometry *shell = ringOf( h, poly.getExteriorRing(), buffer );
-    if ( !shell )
-        return nullptr;
-    std::vector<GEOSGeometry *> holes;
-    holes.reserve( static_cast<size_t>( poly.getNumInteriorRings() ) );
-    for ( int i = 0; i < poly.getNumInteriorRings(); ++i )
-    {
-        // A degenerate hole is dropped rather than losing the whole polygon.
-        if ( GEOSGeometry *hole = ringOf( h, poly.getInteriorRing( i ), buffer ) )
-            holes.push_back( hole );
-    }
-    return GEOSGeom_createPolygon_r( h, shell, holes.data(), static_cast<unsigned int>( holes.size() ) );
-}
-
-GEOSGeometry *geosOf( GEOSContextHandle_t h, const OGRGeometry *g, std::vector<OGRRawPoint> &buffer );
-
-GEOSGeometry *collectionOf( GEOSContextHandle_t h, int type, const OGRGeometryCollection &coll,
-                            std::vector<OGRRawPoint> &buffer )
-{
-    std::vector<GEOSGeometry *> parts;
-    parts.reserve( static_cast<size_t>( coll.getNumGeometries() ) );
-    for ( int i = 0; i < coll.getNumGeometries(); ++i )
-    {
-        if ( GEOSGeometry *part = geosOf( h, coll.getGeometryRef( i ), buffer ) )
-            parts.push_back( part );
-    }
-    return GEOSGeom_createCollection_r( h, type, parts.data(), static_cast<unsigned int>( parts.size() ) );
-}
-
-GEOSGeometry *geosOf( GEOSContextHandle_t h, const OGRGeometry *g, std::vector<OGRRawPoint> &buffer )
-{
-    if ( !g )
-        return nullptr;
-    switch ( wkbFlatten( g->getGeometryType() ) )
-    {
-        case wkbPoint:
-        {
-            const auto *p = g->toPoint();
-            if ( p->IsEmpty() )
-                return GEOSGeom_createEmptyPoint_r( h );
-            return GEOSGeom_createPointFromXY_r( h, p->getX(), p->getY() );
-        }
-        case wkbLineString:
-        {
-            const auto *l = g->toLineString();
-            if ( l->getNumPoints() == 1 )
-                return nullptr;
-            GEOSCoordSequence *seq = coordsOf( h, *l, false, buffer );
-            return seq ? GEOSGeom_createLineString_r( h, seq ) : nullptr;
-        }
-        case wkbPolygon:
-            return polygonOf( h, *g->toPolygon(), buffer );
-        case wkbMultiPoint:
-            return collectionOf( h, GEOS_MULTIPOINT, *g->toGeometryCollection(), buffer );
-        case wkbMultiLineString:
-            return collectionOf( h, GEOS_MULTILINESTRING, *g->toGeometryCollection(), buffer );
-        case wkbMultiPolygon:
-            return collectionOf( h, GEOS_MULTIPOLYGON, *g->toGeometryCollection(), buffer );
-        case wkbGeometryCollection:
-            return collectionOf( h, GEOS_GEOMETRYCOLLECTION, *g->toGeometryCollection(), buffer );
-        default:
-        {
-            // Curves and other exotic kinds: linearise through OGR, then read as WKB.
-            std::unique_ptr<OGRGeometry> linear( g->getLinearGeometry() );
-            if ( !linear )
-                return nullptr;
-            std::vector<unsigned char> wkb( linear->WkbSize() );
-            if ( linear->exportToWkb( wkbNDR, wkb.data(), wkbVariantIso ) != OGRERR_NONE )
-                return nullptr;
-            GEOSWKBReader *reader = GEOSWKBReader_create_r( h );
-            GEOSGeometry *result = GEOSWKBReader_read_r( h, reader, wkb.data(), wkb.size() );
-            GEOSWKBReader_destroy_r( h, reader );
-            return result;
-        }
-    }
-}
-
-/**
- * \a g, or its repaired form when it is an invalid polygon: GEOS overlays
- * give wrong areas on invalid input without failing, so shapes are made
- * valid once here. A polygon that collapses entirely is kept as read.
- */
-Geometry validated( Geometry g )
-{
-    if ( !g.isPolygonal() || GEOSisValid_r( geosContext(), g.get() ) != 0 )
-        return g;
-    Geometry repaired = ops::polygonalPart( Geometry( GEOSMakeValid_r( geosContext(), g.get() ) ) );
-    if ( repaired.isNull() )
-        return g;
-    return repaired;
-}
-
 QVariant valueOf( OGRFeature &f, int i, OGRFieldType type )
 {
     if ( !f.IsFieldSetAndNotNull( i ) )
@@ -308,63 +203,120 @@ void setFieldValue( OGRFeature &f, int i, OGRFieldType type, const QVariant &v )
     }
 }
 
-//! What one reader thread collects: a run of consecutive records.
-struct Chunk
+//! Joins the helper threads of a read however the read ends.
+struct ThreadJoiner
 {
-    std::vector<Geometry> shapes;
-    std::vector<QVariant> values;
-    std::string error;
+    std::vector<std::thread> threads;
+
+    //! Runs \a task on a new thread, or here when no thread is to be had.
+    template <typename Task> void start( Task task )
+    {
+        try
+        {
+            threads.emplace_back( task );
+        }
+        catch ( const std::system_error & )
+        {
+            task();
+        }
+    }
+
+    ~ThreadJoiner()
+    {
+        for ( std::thread &t : threads )
+        {
+            if ( t.joinable() )
+                t.join();
+        }
+    }
 };
 
-/**
- * Reads the records with FID in [begin, end) of layer 0 of \a path into
- * \a out. Each reader opens the file itself: OGR handles are not shared
- * between threads, and GEOS objects come from this thread's context.
- */
-void readChunk( const QString &path, GIntBig begin, GIntBig end, const std::vector<OGRFieldType> &types,
-                Chunk &out )
+//! Shape kind of the shapefile type code \a type.
+ShapeKind shapeKindOfType( int type )
 {
-    try
+    if ( type == 31 ) // multipatch
+        return ShapeNone;
+    switch ( type % 10 )
+    {
+        case 1:
+        case 8:
+            return ShapePoint;
+        case 3:
+            return ShapeLine;
+        case 5:
+            return ShapePolygon;
+        default:
+            return ShapeNone;
+    }
+}
+
+//! Why the driver could not open the file set of \a path.
+ReadDamage whyNotOpened( const QString &path )
+{
+    ReadDamage damage;
+    damage.unopened = ReadDamage::Unopened::CannotOpen;
+    damage.part = QFileInfo( path ).fileName();
+    if ( !shapefile::looksLikeShapefile( path ) )
+        return damage;
+    const shapefile::IndexHeader header = shapefile::readIndexHeader( path );
+    if ( shapefile::partPath( path, "shx" ).isEmpty() )
+    {
+        damage.unopened = ReadDamage::Unopened::MissingIndex;
+        damage.part = QFileInfo( path ).completeBaseName() + QStringLiteral( ".shx" );
+    }
+    else if ( header.entriesClaimed > header.entriesInFile )
+    {
+        damage.unopened = ReadDamage::Unopened::DamagedIndex;
+        damage.part = header.shxName;
+    }
+    return damage;
+}
+
+/**
+ * The coordinate system of \a layer, with the .prj text as read. None
+ * when there is no .prj, or one that names no system the driver can read;
+ * that is damage.
+ */
+std::optional<CoordinateSystem> coordinateSystemOf( OGRLayer &layer, const QString &path, ReadDamage &damage )
+{
+    const OGRSpatialReference *srs = nullptr;
     {
         QuietGdal quiet;
-        GdalDatasetPtr ds = openVector( path );
-        OGRLayer *layer = ds ? ds->GetLayer( 0 ) : nullptr;
-        if ( !layer )
-        {
-            out.error = "cannot open " + path.toStdString();
-            return;
-        }
-        GEOSContextHandle_t h = geosContext();
-        const int fieldCount = static_cast<int>( types.size() );
-        const size_t expected = end > begin ? static_cast<size_t>( end - begin ) : 0;
-        out.shapes.reserve( expected );
-        out.values.reserve( expected * types.size() );
-        std::vector<OGRRawPoint> buffer;
-        if ( begin > 0 && layer->SetNextByIndex( begin ) != OGRERR_NONE )
-        {
-            out.error = "cannot position in " + path.toStdString();
-            return;
-        }
-        while ( true )
-        {
-            FeaturePtr f( layer->GetNextFeature() );
-            if ( !f )
-                break;
-            if ( end >= 0 && f->GetFID() >= end )
-                break;
-            Geometry shape( geosOf( h, f->GetGeometryRef(), buffer ) );
-            // A shapefile knows no empty shapes, only null ones.
-            if ( shape.isEmpty() )
-                shape = Geometry();
-            out.shapes.push_back( validated( std::move( shape ) ) );
-            for ( int i = 0; i < fieldCount; ++i )
-                out.values.push_back( valueOf( *f, i, types[static_cast<size_t>( i )] ) );
-        }
+        srs = layer.GetSpatialRef();
     }
-    catch ( const std::exception &e )
+    const QString prjPath = shapefile::partPath( path, "prj" );
+    QFile prj( prjPath );
+    const QByteArray text = !prjPath.isEmpty() && prj.open( QIODevice::ReadOnly ) ? prj.readAll() : QByteArray();
+    if ( !srs )
     {
-        out.error = e.what();
+        damage.crsUnreadable = !text.trimmed().isEmpty();
+        return std::nullopt;
     }
+    CoordinateSystem crs;
+    if ( srs->IsGeographic() )
+    {
+        crs.unitName = QStringLiteral( "degree" );
+    }
+    else
+    {
+        const char *unit = nullptr;
+        srs->GetLinearUnits( &unit );
+        crs.unitName = unitNameOf( unit );
+    }
+    crs.isProjected = srs->IsProjected();
+    OGRErr err = OGRERR_NONE;
+    crs.semiMajorAxis = srs->GetSemiMajor( &err );
+    const double inverse = srs->GetInvFlattening( &err );
+    crs.flattening = inverse != 0 ? 1.0 / inverse : 0.0;
+    crs.wkt = QString::fromUtf8( text );
+    if ( crs.wkt.isEmpty() )
+    {
+        char *wkt = nullptr;
+        if ( srs->exportToWkt( &wkt ) == OGRERR_NONE && wkt )
+            crs.wkt = QString::fromUtf8( wkt );
+        CPLFree( wkt );
+    }
+    return crs;
 }
 
 void collectItem( void *item, void *userdata )
@@ -386,6 +338,8 @@ struct Dataset::Private
     mutable std::mutex searchMutex;
     mutable GdalDatasetPtr attributeCopy;
 
+    ReadDamage damage;
+
     ~Private()
     {
         if ( tree )
@@ -394,6 +348,11 @@ struct Dataset::Private
 };
 
 Dataset::~Dataset() = default;
+
+const ReadDamage &Dataset::damage() const
+{
+    return d->damage;
+}
 
 QString Dataset::fileName() const
 {
@@ -420,9 +379,9 @@ const QVariant &Dataset::value( qint64 record, int field ) const
 
 std::shared_ptr<Dataset> Dataset::open( const QString &path )
 {
-    // OGR would open a directory as one dataset of all its shapefiles.
-    if ( !QFileInfo( path ).isFile() )
-        throw GisError( "cannot open " + path.toStdString() + ": not a file" );
+    ReadDamage damage;
+    if ( !shapefile::mayOpen( path, damage ) )
+        throw UnreadableDataset( path, damage );
     GdalDatasetPtr ds;
     {
         QuietGdal quiet;
@@ -430,14 +389,13 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     }
     OGRLayer *layer = ds && ds->GetLayerCount() > 0 ? ds->GetLayer( 0 ) : nullptr;
     if ( !layer )
-        throw GisError( "cannot open " + path.toStdString() );
+        throw UnreadableDataset( path, whyNotOpened( path ) );
 
     std::shared_ptr<Dataset> result( new Dataset );
     result->d = std::make_unique<Private>();
     Dataset &self = *result;
     Private &p = *self.d;
     self.mPath = path;
-    self.mShapeKind = shapeKindOf( layer->GetGeomType() );
 
     OGRFeatureDefn *defn = layer->GetLayerDefn();
     std::vector<OGRFieldType> types;
@@ -451,93 +409,149 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         p.precisions.push_back( fd->GetPrecision() );
     }
 
-    if ( const OGRSpatialReference *srs = layer->GetSpatialRef() )
+    self.mCrs = coordinateSystemOf( *layer, path, damage );
+
+    // The shapes are read from the .shp through its index by our own
+    // readers, which check every record: the driver turns many kinds of
+    // damage into null shapes, other records' shapes or fewer records
+    // without a word. The driver reads the attributes meanwhile, in this
+    // thread: its handle is the only one that holds the whole index.
+    const shapefile::TableLayout table = shapefile::readTableLayout( path );
+    const shapefile::IndexHeader header = shapefile::readIndexHeader( path );
+    const bool hasTable = table.present() && !types.empty();
+    const qint64 shpSize = QFileInfo( shapefile::partPath( path, "shp" ) ).size();
+    const qint64 indexEntries = layer->GetFeatureCount( FALSE );
+    const qint64 recordsThatFit = std::max<qint64>( 0, ( shpSize - 100 ) / 12 ) + 1;
+    const qint64 entries = std::max<qint64>(
+        0, std::min( { indexEntries, header.entriesInFile, std::max( table.rowsAvailable(), recordsThatFit ) } ) );
+
+    // Readers, as many as the size of the .shp is worth, each over its own
+    // run of entries; the runs are joined in file order.
+    constexpr qint64 kShpBytesPerReader = 2 << 20;
+    const qint64 hardware = std::max( 1u, std::thread::hardware_concurrency() );
+    const qint64 readers = std::clamp<qint64>( shpSize / kShpBytesPerReader, 1, std::min<qint64>( hardware, 8 ) );
+    std::vector<shapefile::RecordRun> runs( static_cast<size_t>( readers ) );
+    std::vector<std::string> errors( static_cast<size_t>( readers ) );
+    shapefile::TableScan tableScan;
+    std::vector<qint64> fids;
+    std::vector<char> failed;
     {
-        CoordinateSystem crs;
-        const char *unit = nullptr;
-        if ( srs->IsGeographic() )
+        ThreadJoiner helpers;
+        const qint64 step = ( entries + readers - 1 ) / readers;
+        for ( qint64 r = 0; r < readers; ++r )
         {
-            crs.unitName = QStringLiteral( "degree" );
+            helpers.start( [&, r] {
+                try
+                {
+                    QuietGdal quiet; // OGR's ring organisation may warn
+                    const qint64 first = std::min( entries, r * step );
+                    runs[static_cast<size_t>( r )] = shapefile::readRecords( path, first, std::min( entries, first + step ) );
+                }
+                catch ( const std::exception &e )
+                {
+                    errors[static_cast<size_t>( r )] = e.what();
+                }
+            } );
         }
-        else
+        helpers.start( [&] { tableScan = shapefile::scanTable( table, hasTable ? table.rowsAvailable() : 0 ); } );
+
+        QuietGdal quiet;
+        const char *geometryIgnored[] = { "OGR_GEOMETRY", nullptr };
+        layer->SetIgnoredFields( geometryIgnored );
+        // The driver stops at the end of the table; without one nothing
+        // beyond the entries read can be a record.
+        const qint64 readLimit = hasTable ? indexEntries : entries;
+        const size_t fieldCount = types.size();
+        const size_t expected = static_cast<size_t>( std::min( readLimit, hasTable ? table.rowsAvailable() : entries ) );
+        fids.reserve( expected );
+        failed.reserve( expected );
+        p.values.reserve( expected * fieldCount );
+        layer->ResetReading();
+        while ( true )
         {
-            srs->GetLinearUnits( &unit );
-            crs.unitName = unitNameOf( unit );
+            const qint64 failuresBefore = quiet.failures();
+            FeaturePtr f( layer->GetNextFeature() );
+            if ( !f || f->GetFID() >= readLimit )
+                break;
+            fids.push_back( f->GetFID() );
+            failed.push_back( quiet.failures() != failuresBefore );
+            for ( size_t i = 0; i < fieldCount; ++i )
+                p.values.push_back( valueOf( *f, static_cast<int>( i ), types[i] ) );
         }
-        crs.isProjected = srs->IsProjected();
-        OGRErr err = OGRERR_NONE;
-        crs.semiMajorAxis = srs->GetSemiMajor( &err );
-        const double inverse = srs->GetInvFlattening( &err );
-        crs.flattening = inverse != 0 ? 1.0 / inverse : 0.0;
-        QFile prj( QFileInfo( path ).path() + QLatin1Char( '/' ) + QFileInfo( path ).completeBaseName()
-                   + QStringLiteral( ".prj" ) );
-        if ( prj.open( QIODevice::ReadOnly ) )
-            crs.wkt = QString::fromUtf8( prj.readAll() );
-        if ( crs.wkt.isEmpty() )
-        {
-            char *wkt = nullptr;
-            if ( srs->exportToWkt( &wkt ) == OGRERR_NONE && wkt )
-                crs.wkt = QString::fromUtf8( wkt );
-            CPLFree( wkt );
-        }
-        self.mCrs = crs;
     }
-
-    // Large shapefiles are read by several threads, each over its own run of
-    // records; the runs are joined in file order.
-    const bool isShapefile = QString::fromUtf8( ds->GetDriver()->GetDescription() ) == QLatin1String( "ESRI Shapefile" );
-    const GIntBig total = layer->GetFeatureCount( FALSE );
-    constexpr GIntBig kRecordsPerReader = 20000;
-    const unsigned hardware = std::max( 1u, std::thread::hardware_concurrency() );
-    int readers = 1;
-    if ( isShapefile && total > kRecordsPerReader )
-        readers = static_cast<int>( std::min<GIntBig>( std::min<unsigned>( hardware, 8u ), total / kRecordsPerReader + 1 ) );
-
-    // Every reader opens the file itself.
     ds.reset();
-    std::vector<Chunk> chunks( static_cast<size_t>( readers ) );
-    if ( readers == 1 )
+    for ( const std::string &e : errors )
     {
-        readChunk( path, 0, -1, types, chunks[0] );
-    }
-    else
-    {
-        std::vector<std::thread> threads;
-        const GIntBig step = ( total + readers - 1 ) / readers;
-        for ( int r = 0; r < readers; ++r )
-        {
-            const GIntBig begin = r * step;
-            const GIntBig end = r == readers - 1 ? -1 : std::min( total, begin + step );
-            Chunk &chunk = chunks[static_cast<size_t>( r )];
-            try
-            {
-                threads.emplace_back( readChunk, path, begin, end, std::cref( types ), std::ref( chunk ) );
-            }
-            catch ( const std::system_error & )
-            {
-                // No thread to be had: this run is read here.
-                readChunk( path, begin, end, types, chunk );
-            }
-        }
-        for ( std::thread &t : threads )
-            t.join();
+        if ( !e.empty() )
+            throw GisError( e );
     }
 
-    size_t records = 0;
-    for ( const Chunk &c : chunks )
+    shapefile::RecordScan scan = shapefile::combineRuns( header, std::move( runs ) );
+    const qint64 records = hasTable ? std::max( { scan.readableEnd, table.rowsAvailable(),
+                                                  std::min( table.rowsClaimed, indexEntries ) } )
+                                    : scan.readableEnd;
+    damage.records = records;
+    damage.tableUnread = !hasTable && ( !table.present() || !table.fields.empty() );
+    damage.damagedParts = scan.damagedParts;
+    if ( table.present() && !table.consistent )
+        damage.damagedParts << QFileInfo( table.path ).fileName();
+    if ( header.entriesClaimed != header.entriesInFile || indexEntries > records )
     {
-        if ( !c.error.empty() )
-            throw GisError( c.error );
-        records += c.shapes.size();
+        if ( !damage.damagedParts.contains( header.shxName ) )
+            damage.damagedParts << header.shxName;
     }
-    self.mShapes.reserve( records );
-    p.values.reserve( records * types.size() );
-    for ( Chunk &c : chunks )
+    self.mShapeKind = scan.fileType != 0 ? shapeKindOfType( scan.fileType ) : shapeKindOf( layer->GetGeomType() );
+
+    // Without a table the records end with the last readable entry.
+    const size_t fieldCount = types.size();
+    size_t loaded = 0;
+    while ( loaded < fids.size() && fids[loaded] < records )
+        ++loaded;
+    fids.resize( loaded );
+    p.values.resize( loaded * fieldCount );
+    self.mShapes.reserve( loaded );
+    for ( size_t k = 0; k < loaded; ++k )
     {
-        std::move( c.shapes.begin(), c.shapes.end(), std::back_inserter( self.mShapes ) );
-        std::move( c.values.begin(), c.values.end(), std::back_inserter( p.values ) );
-        c = Chunk();
+        // A record the index does not lead to soundly may hold another
+        // record's shape or none: it keeps its attributes only.
+        const qint64 fid = fids[k];
+        if ( failed[k] )
+            ++damage.attributesUnread;
+        if ( !scan.readable( fid ) )
+        {
+            self.mShapes.emplace_back();
+            ++damage.shapesUnread;
+            continue;
+        }
+        self.mShapes.push_back( scan.takeShape( fid ) );
+        if ( scan.undrawable( fid ) )
+            ++damage.shapesUndrawable;
     }
+    scan.runs.clear();
+
+    // Values that cannot be read as their field's type are null rather
+    // than whatever number the driver made of them.
+    const auto recordOf = [&fids]( qint64 fid ) -> qint64 {
+        const auto it = std::lower_bound( fids.begin(), fids.end(), fid );
+        return it != fids.end() && *it == fid ? it - fids.begin() : -1;
+    };
+    qint64 lastDamagedRecord = -1;
+    for ( const auto &[row, field] : tableScan.unreadableCells )
+    {
+        const qint64 record = recordOf( row );
+        if ( record < 0 || static_cast<size_t>( field ) >= fieldCount )
+            continue;
+        p.values[static_cast<size_t>( record ) * fieldCount + static_cast<size_t>( field )] = QVariant();
+        if ( record != lastDamagedRecord && !failed[static_cast<size_t>( record )] )
+            ++damage.attributesUnread;
+        lastDamagedRecord = record;
+    }
+    for ( qint64 row : tableScan.deletedRows )
+    {
+        if ( row < records && recordOf( row ) < 0 )
+            ++damage.recordsDeleted;
+    }
+    damage.recordsLost = std::max<qint64>( 0, records - static_cast<qint64>( loaded ) - damage.recordsDeleted );
 
     GEOSContextHandle_t h = geosContext();
     p.tree = GEOSSTRtree_create_r( h, 10 );
@@ -554,6 +568,13 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     // The tree is built on its first query; build it now so that later
     // queries only read it.
     self.recordsInRect( Rect { 0, 0, 0, 0 } );
+
+    if ( self.mCrs && self.mCrs->unitName == QLatin1String( "degree" ) && self.mHasShapes )
+    {
+        const Rect &e = self.mExtent;
+        damage.geographicOutOfRange = e.left < -180 || e.right > 180 || e.bottom < -90 || e.top > 90;
+    }
+    p.damage = damage;
     return result;
 }
 
@@ -807,21 +828,29 @@ bool DataConnection::connect()
     return mConnected;
 }
 
-std::shared_ptr<Dataset> DataConnection::findGeoDataset( const QString &fileName ) const
+std::shared_ptr<Dataset> DataConnection::findGeoDataset( const QString &fileName, ReadDamage *unopened ) const
 {
-    if ( !mConnected )
-        return nullptr;
-    const QString path = QDir( mDirectory ).filePath( fileName );
-    if ( !QFileInfo( path ).isFile() )
-        return nullptr;
-    try
+    ReadDamage why;
+    why.unopened = ReadDamage::Unopened::CannotOpen;
+    why.part = fileName;
+    std::shared_ptr<Dataset> found;
+    if ( mConnected )
     {
-        return Dataset::open( path );
+        try
+        {
+            found = Dataset::open( QDir( mDirectory ).filePath( fileName ) );
+        }
+        catch ( const UnreadableDataset &e )
+        {
+            why = e.damage();
+        }
+        catch ( const GisError & )
+        {
+        }
     }
-    catch ( const GisError & )
-    {
-        return nullptr;
-    }
+    if ( !found && unopened )
+        *unopened = why;
+    return found;
 }
 
 std::shared_ptr<Dataset> DataConnection::addGeoDataset( const QString &name, const TableDesc &desc,

@@ -2,6 +2,8 @@
 
 #include "CoordinateSystem.h"
 #include "Geometry.h"
+#include "GisError.h"
+#include "ReadDamage.h"
 #include "Rect.h"
 
 #include <QString>
@@ -37,10 +39,32 @@ enum ShapeKind
 };
 
 /**
+ * Thrown by Dataset::open() for a file set it did not read at all;
+ * damage().unopened says why.
+ */
+class UnreadableDataset : public GisError
+{
+  public:
+    UnreadableDataset( const QString &path, const ReadDamage &damage )
+        : GisError( "cannot open " + path.toStdString() ), mDamage( damage )
+    {
+    }
+    const ReadDamage &damage() const { return mDamage; }
+
+  private:
+    ReadDamage mDamage;
+};
+
+/**
  * The whole content of one shapefile, read once through OGR: shapes as GEOS
  * geometries, attributes in file order, an STRtree spatial index, the extent
  * and the coordinate system. Immutable after loading and shared between the
  * layers that show it (the main map and the print window's copies).
+ *
+ * Only the shapefile driver reads, and only regular files. What a damaged
+ * file set could not give is left out and counted in damage(): records
+ * whose shape cannot be read or drawn keep their attributes with a null
+ * shape, which takes no part in the extent, the drawing or any search.
  *
  * Datasets created for writing (DataConnection::addGeoDataset) start empty;
  * records are appended with addRecord() and written with stopEditing().
@@ -50,7 +74,10 @@ class Dataset
   public:
     ~Dataset();
 
-    //! Reads \a path through OGR. Throws GisError when OGR cannot open it.
+    /**
+     * Reads \a path through OGR. Throws UnreadableDataset when it cannot be
+     * read at all, GisError when reading fails midway.
+     */
     static std::shared_ptr<Dataset> open( const QString &path );
 
     QString path() const { return mPath; }
@@ -62,6 +89,8 @@ class Dataset
     //! True when at least one record has a non-empty shape.
     bool hasShapes() const { return mHasShapes; }
     const std::optional<CoordinateSystem> &coordinateSystem() const { return mCrs; }
+    //! What the files could not give when they were read (nothing for a sound or a new dataset).
+    const ReadDamage &damage() const;
 
     const QStringList &fieldNames() const { return mFieldNames; }
     int fieldIndex( const QString &name ) const; //!< case-insensitive, -1 if none
@@ -118,8 +147,9 @@ class Dataset
 
 /**
  * A data connection on one directory. connect() fails (false, errorNumber()
- * non-zero) for a directory that is missing or unreadable. datasets() opens
- * a file of the directory by its name; a file OGR cannot open gives nullptr.
+ * non-zero) for a directory that is missing or unreadable.
+ * findGeoDataset() opens a file of the directory by its name; a file that
+ * cannot be read at all gives nullptr.
  */
 class DataConnection
 {
@@ -130,8 +160,11 @@ class DataConnection
     bool connected() const { return mConnected; }
     int connectError() const { return mError; }
 
-    //! The dataset of \a fileName (extension included), or nullptr.
-    std::shared_ptr<Dataset> findGeoDataset( const QString &fileName ) const;
+    /**
+     * The dataset of \a fileName (extension included), or nullptr; then
+     * \a unopened, when given, is set to say why.
+     */
+    std::shared_ptr<Dataset> findGeoDataset( const QString &fileName, ReadDamage *unopened = nullptr ) const;
 
     /**
      * A new, empty polygon dataset named \a name (".shp" appended when

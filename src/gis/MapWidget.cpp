@@ -231,7 +231,9 @@ Rect MapWidget::fullExtent() const
         if ( !l || !l->geoDataset() || !l->geoDataset()->hasShapes() )
             continue;
         const Rect e = l->extent();
-        if ( !std::isfinite( e.left ) || !std::isfinite( e.right ) || !std::isfinite( e.top ) || !std::isfinite( e.bottom )
+        // Beyond the coordinate limit the union, its margin and the scale could overflow.
+        const auto drawable = []( double v ) { return std::abs( v ) <= kCoordinateLimit; };
+        if ( !drawable( e.left ) || !drawable( e.right ) || !drawable( e.top ) || !drawable( e.bottom )
              || e.right < e.left || e.top < e.bottom )
             continue;
         u = any ? u.united( e ) : e;

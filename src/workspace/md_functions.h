@@ -28,7 +28,9 @@ namespace md_functions
  * directory of \a fullFileName (\a fileTitle is the chosen file's bare name),
  * taken in name order without regard to case, at most 28. Rebuilds
  * cLayerIndex, applies default visibility, reloads \a legend and redraws,
- * however the load ends. Never throws.
+ * however the load ends. Files that are damaged or cannot be read at all
+ * are named, with what they could not give, in one message at the end.
+ * Never throws.
  */
 void LoadProject( const QString &fileTitle, const QString &fullFileName, gis::MapWidget &map, LegendControl &legend );
 //! True when \a fileName is one of the 28 standard names, letter case ignored.

@@ -1,5 +1,6 @@
 #include "md_functions.h"
 
+#include "DamageReport.h"
 #include "common/Constants.h"
 #include "common/Dialogs.h"
 #include "common/ErrorMessage.h"
@@ -20,15 +21,17 @@ constexpr int kLayerLimit = 27;
 constexpr qint64 kManyRecords = 50;
 
 /**
- * The ".shp" files of \a directory, extension matched without regard to
+ * The ".shp" names of \a directory, extension matched without regard to
  * case, in name order without regard to case (ties in case-sensitive order),
- * so that every machine loads the layers in the same order.
+ * so that every machine loads the layers in the same order. A FIFO, device
+ * or dangling link of such a name is listed too, to be reported as damaged;
+ * a directory is not.
  */
 QStringList shapefileNames( const QString &directory )
 {
     QDir dir( directory );
     dir.setNameFilters( { QStringLiteral( "*.shp" ) } );
-    dir.setFilter( QDir::Files );
+    dir.setFilter( QDir::Files | QDir::System );
     dir.setSorting( QDir::Unsorted );
     QStringList names = dir.entryList();
     std::sort( names.begin(), names.end(), []( const QString &a, const QString &b ) {
@@ -57,6 +60,7 @@ namespace md_functions
 void LoadProject( const QString &fileTitle, const QString &fullFileName, gis::MapWidget &map, LegendControl &legend )
 {
     Q_UNUSED( fileTitle )
+    DamageReport damage;
     try
     {
         map.clearLayers();
@@ -99,9 +103,14 @@ void LoadProject( const QString &fileTitle, const QString &fullFileName, gis::Ma
                 // The index cannot hold two names that differ only in case: the first one wins.
                 if ( !StandardFile( name ) || loaded.contains( name.toLower() ) )
                     continue;
-                std::shared_ptr<gis::Dataset> dataset = connection->findGeoDataset( name );
+                gis::ReadDamage unopened;
+                std::shared_ptr<gis::Dataset> dataset = connection->findGeoDataset( name, &unopened );
                 if ( !dataset )
+                {
+                    damage.add( name, unopened );
                     continue;
+                }
+                damage.add( name, dataset->damage() );
 
                 auto layer = std::make_shared<gis::Layer>();
                 layer->setGeoDataset( dataset );
@@ -132,6 +141,9 @@ void LoadProject( const QString &fileTitle, const QString &fullFileName, gis::Ma
     {
         ErrorMessage( QStringLiteral( " Error while loading the project. Error Source:md_functions.LoadProject()" ), 48 );
     }
+
+    if ( !damage.isEmpty() )
+        Dialogs::instance().message( QApplication::activeWindow(), damage.text(), kAppTitle, Dialogs::Icon::Exclamation );
 }
 
 bool StandardFile( const QString &fileName )

@@ -1,14 +1,17 @@
 #include "LayerFixture.h"
 
+#include "gis/DataConnection.h"
 #include "gis/Fonts.h"
 #include "gis/GisError.h"
 #include "gis/Layer.h"
 #include "gis/MapWidget.h"
+#include "gis/TableDesc.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -254,6 +257,29 @@ class TestMapWidget : public QObject
         QImage img( 10, 10, QImage::Format_ARGB32 );
         QPainter painter( &img );
         map.outputMap( painter, QRectF( 0, 0, 10, 10 ) );
+    }
+
+    void layerBeyondTheCoordinateLimitTakesNoPartInTheFullExtent()
+    {
+        // A dataset made in the program (not read, so not checked) with a
+        // shape out to 1e300: the full extent, its margin and the scale
+        // would overflow.
+        QTemporaryDir dir;
+        DataConnection connection;
+        connection.setDatabase( dir.path() );
+        QVERIFY( connection.connect() );
+        const auto huge = connection.addGeoDataset( QStringLiteral( "huge" ), TableDesc(), std::nullopt );
+        QVERIFY( huge );
+        huge->addRecord( Geometry::fromWkt( "POLYGON((0 0,1e300 0,1e300 1e300,0 0))" ), {} );
+
+        MapWidget map;
+        map.resize( 200, 200 );
+        map.addLayer( mLayers.layer( { kSquare }, "square" ) );
+        const Rect full = map.fullExtent();
+        map.addLayer( std::make_shared<Layer>( huge ) );
+        QVERIFY( sameRect( map.fullExtent(), full ) );
+        map.refresh();
+        QVERIFY( sameRect( map.extent(), full ) );
     }
 
     void resizeKeepsWhatWasAskedFor()

@@ -34,9 +34,13 @@ void writeShapefile( const QString &dir, const QString &fileName, const QStringL
         if ( OGRGeometryFactory::createFromWkt( bytes.constData(), nullptr, &g ) != OGRERR_NONE )
             throw std::runtime_error( "bad WKT " + wkt.toStdString() );
         if ( type == wkbUnknown )
+        {
             type = wkbFlatten( g->getGeometryType() ) == wkbMultiPolygon ? wkbPolygon
                    : wkbFlatten( g->getGeometryType() ) == wkbMultiLineString ? wkbLineString
                                                                                : wkbFlatten( g->getGeometryType() );
+            if ( g->Is3D() )
+                type = OGR_GT_SetZ( type );
+        }
         geoms.push_back( g );
     }
     if ( type == wkbUnknown )

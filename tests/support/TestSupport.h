@@ -6,7 +6,17 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
+#include <memory>
+#include <thread>
 #include <vector>
+
+namespace gis
+{
+class Dataset;
+class MapWidget;
+} // namespace gis
+class LegendControl;
 
 /**
  * Fixtures shared by the test executables.
@@ -33,6 +43,41 @@ struct FieldSpec
 void writeShapefile( const QString &dir, const QString &fileName, const QStringList &wkts,
                      const std::vector<FieldSpec> &fields = {},
                      const std::vector<std::vector<QVariant>> &rows = {}, const QString &srs = {} );
+
+//! The whole content of \a path (empty when it cannot be read).
+QByteArray readBytes( const QString &path );
+//! Replaces the content of \a path by \a bytes. Throws std::runtime_error on failure.
+void writeBytes( const QString &path, const QByteArray &bytes );
+//! Overwrites the bytes of \a path from \a offset on with \a bytes. Throws std::runtime_error on failure.
+void patchBytes( const QString &path, qint64 offset, const QByteArray &bytes );
+
+/**
+ * While alive, opens the given FIFOs for writing now and then: a reader
+ * that wrongly opened one is released, so that the test fails instead of
+ * waiting for ever.
+ */
+class FifoRelease
+{
+  public:
+    explicit FifoRelease( const QStringList &fifos );
+    ~FifoRelease();
+    FifoRelease( const FifoRelease & ) = delete;
+    FifoRelease &operator=( const FifoRelease & ) = delete;
+
+  private:
+    std::atomic<bool> mStop { false };
+    std::thread mThread;
+};
+
+//! Makes what a load of a data directory fills, as the main window has it: a 400 x 300 map and a legend bound to it, loaded.
+void makeLoadTarget( std::unique_ptr<gis::MapWidget> &map, std::unique_ptr<LegendControl> &legend );
+
+/**
+ * Compares every shape of \a dataset, read from \a path, with what the
+ * shapefile driver reads there (converted and made valid the same way).
+ * Empty when they are equal, else what differs first.
+ */
+QString differenceFromDriver( const QString &path, const gis::Dataset &dataset );
 
 //! The UTM zone 33N system most fixtures use.
 inline const QString kUtm = QStringLiteral( "EPSG:32633" );

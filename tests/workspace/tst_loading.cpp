@@ -2,17 +2,25 @@
 
 #include "common/Constants.h"
 #include "gis/MapWidget.h"
+#include "workspace/DamageReport.h"
 #include "legend/LegendControl.h"
 #include "workspace/md_functions.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
+#include <QtEndian>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
 #include <memory>
 
 using testsupport::FieldSpec;
@@ -90,7 +98,30 @@ QString withSlash( const QString &dir )
 {
     return QDir::toNativeSeparators( dir ) + QDir::separator();
 }
+
+//! Offset in the .shp of writeLayer() of the x of the third vertex of \a record (records of 136 bytes).
+qint64 vertexOffset( int record )
+{
+    return 100 + 136 * record + 8 + 44 + 4 + 2 * 16;
+}
+
+QByteArray littleEndian( double v )
+{
+    QByteArray b( 8, '\0' );
+    std::memcpy( b.data(), &v, 8 );
+    return b;
+}
+
+const QString kDamageHeading = QStringLiteral(
+    "Some files of the data directory are damaged. What could not be read is left out of the map and of the queries.\n\n" );
+
+bool sameRect( const gis::Rect &a, const gis::Rect &b )
+{
+    return a.left == b.left && a.right == b.right && a.top == b.top && a.bottom == b.bottom;
+}
 } // namespace
+
+Q_DECLARE_METATYPE( gis::ReadDamage )
 
 class TestLoading : public QObject
 {
@@ -132,11 +163,7 @@ class TestLoading : public QObject
     void init()
     {
         mDialogs = std::make_unique<testsupport::RecordingDialogs>();
-        mMap = std::make_unique<gis::MapWidget>();
-        mMap->resize( 400, 300 );
-        mLegend = std::make_unique<LegendControl>();
-        mLegend->setMapSource( mMap.get() );
-        mLegend->loadLegend( true );
+        testsupport::makeLoadTarget( mMap, mLegend );
     }
 
     void cleanup()
@@ -370,7 +397,7 @@ class TestLoading : public QObject
         QCOMPARE( tags( *mMap ), QStringList { QStringLiteral( "30_lakes.shp" ) } );
     }
 
-    void unreadableFileIsSkipped()
+    void unreadableFileIsSkippedAndNamed()
     {
         const QString dir = mRoot.filePath( QStringLiteral( "broken" ) );
         writeLayer( dir, QStringLiteral( "59_cities.shp" ) );
@@ -381,9 +408,159 @@ class TestLoading : public QObject
 
         load( dir, QStringLiteral( "59_cities.shp" ) );
 
-        QVERIFY( mDialogs->shown.empty() );
         QCOMPARE( tags( *mMap ), QStringList { QStringLiteral( "59_cities.shp" ) } );
         verifyIndex();
+        QCOMPARE( mDialogs->shown.size(), size_t( 1 ) );
+        QVERIFY( mDialogs->shown[0].text.contains(
+            QStringLiteral( "30_lakes.shp: it is not a shapefile that can be read; the layer was not loaded." ) ) );
+        QCOMPARE( mDialogs->shown[0].title, QStringLiteral( "QUELM3" ) );
+    }
+
+    void damageWording_data()
+    {
+        using gis::ReadDamage;
+        QTest::addColumn<ReadDamage>( "damage" );
+        QTest::addColumn<QString>( "line" );
+        const auto counted = []( auto set ) {
+            ReadDamage d;
+            d.records = 1754;
+            set( d );
+            return d;
+        };
+        QTest::newRow( "shapes" ) << counted( []( ReadDamage &d ) { d.shapesUnread = 1545; } )
+                                  << "20_wind.shp: 1,545 of 1,754 shapes could not be read.";
+        QTest::newRow( "records" ) << counted( []( ReadDamage &d ) { d.recordsLost = 880; } )
+                                   << "20_wind.shp: 880 of 1,754 records could not be read.";
+        QTest::newRow( "deleted" ) << counted( []( ReadDamage &d ) { d.recordsDeleted = 1; } )
+                                   << "20_wind.shp: 1 of 1,754 records are marked as deleted and were left out.";
+        QTest::newRow( "undrawable" ) << counted( []( ReadDamage &d ) { d.shapesUndrawable = 2; } )
+                                      << "20_wind.shp: 2 of 1,754 shapes have coordinates that cannot be drawn and were left out.";
+        QTest::newRow( "attributes" ) << counted( []( ReadDamage &d ) { d.attributesUnread = 12; } )
+                                      << "20_wind.shp: the attributes of 12 of 1,754 records could not be read.";
+        QTest::newRow( "table" ) << counted( []( ReadDamage &d ) { d.tableUnread = true; } )
+                                 << "20_wind.shp: its attribute table (.dbf) is missing or cannot be read.";
+        QTest::newRow( "index" ) << counted( []( ReadDamage &d ) { d.damagedParts = { "20_wind.shx" }; } )
+                                 << "20_wind.shp: 20_wind.shx is damaged.";
+        QTest::newRow( "prj" ) << counted( []( ReadDamage &d ) { d.crsUnreadable = true; } )
+                               << "20_wind.shp: its coordinate system (.prj) could not be read.";
+        QTest::newRow( "geographic" )
+            << counted( []( ReadDamage &d ) { d.geographicOutOfRange = true; } )
+            << "20_wind.shp: its .prj gives degrees, but its coordinates lie outside 180 degrees of longitude or 90 degrees "
+               "of latitude; the scale and distances are wrong.";
+        QTest::newRow( "several" ) << counted( []( ReadDamage &d ) {
+            d.recordsLost = 1654;
+            d.shapesUnread = 3;
+            d.damagedParts = { "20_wind.shx" };
+        } ) << "20_wind.shp: 1,654 of 1,754 records could not be read; 3 of 1,754 shapes could not be read; 20_wind.shx is damaged.";
+        const auto unopened = []( ReadDamage::Unopened why, const QString &part ) {
+            ReadDamage d;
+            d.unopened = why;
+            d.part = part;
+            return d;
+        };
+        QTest::newRow( "FIFO" ) << unopened( ReadDamage::Unopened::NotRegularFile, "20_wind.shp" )
+                                << "20_wind.shp: it is not a regular file; the layer was not loaded.";
+        QTest::newRow( "FIFO part" ) << unopened( ReadDamage::Unopened::NotRegularFile, "20_wind.dbf" )
+                                     << "20_wind.shp: 20_wind.dbf is not a regular file; the layer was not loaded.";
+        QTest::newRow( "no index" ) << unopened( ReadDamage::Unopened::MissingIndex, "20_wind.shx" )
+                                    << "20_wind.shp: its index file 20_wind.shx is missing; the layer was not loaded.";
+        QTest::newRow( "short index" ) << unopened( ReadDamage::Unopened::DamagedIndex, "20_wind.shx" )
+                                       << "20_wind.shp: its index file 20_wind.shx is damaged; the layer was not loaded.";
+        QTest::newRow( "not a shapefile" ) << unopened( ReadDamage::Unopened::CannotOpen, "20_wind.shp" )
+                                           << "20_wind.shp: it is not a shapefile that can be read; the layer was not loaded.";
+        QTest::newRow( "sound" ) << counted( []( ReadDamage & ) {} ) << QString();
+    }
+
+    void damageWording()
+    {
+        QFETCH( gis::ReadDamage, damage );
+        QFETCH( QString, line );
+        const QLocale before;
+        QLocale::setDefault( QLocale( QLocale::English, QLocale::UnitedStates ) );
+        DamageReport report;
+        report.add( QStringLiteral( "20_wind.shp" ), damage );
+        QLocale::setDefault( before );
+        QCOMPARE( report.isEmpty(), line.isEmpty() );
+        if ( !line.isEmpty() )
+            QCOMPARE( report.text(), kDamageHeading + line );
+    }
+
+    void oneMessageNamesEveryDamagedFile()
+    {
+        const QString dir = mRoot.filePath( QStringLiteral( "damaged" ) );
+        writeLayer( dir, QStringLiteral( "20_wind.shp" ), 1754 );
+        QVERIFY( QFile::resize( QDir( dir ).filePath( QStringLiteral( "20_wind.shp" ) ), 100 + 136 * 209 ) );
+        writeLayer( dir, QStringLiteral( "30_lakes.shp" ) );
+        QVERIFY( QFile::remove( QDir( dir ).filePath( QStringLiteral( "30_lakes.shx" ) ) ) );
+        const QString fifo = QDir( dir ).filePath( QStringLiteral( "43_roads.shp" ) );
+        QVERIFY( ::mkfifo( QFile::encodeName( fifo ).constData(), 0600 ) == 0 );
+        testsupport::FifoRelease release( { fifo } );
+        writeLayer( dir, QStringLiteral( "59_cities.shp" ) );
+
+        const QLocale before;
+        QLocale::setDefault( QLocale( QLocale::English, QLocale::UnitedStates ) );
+        load( dir, QStringLiteral( "59_cities.shp" ) );
+        QLocale::setDefault( before );
+
+        QCOMPARE( tags( *mMap ), QStringList( { QStringLiteral( "59_cities.shp" ), QStringLiteral( "20_wind.shp" ) } ) );
+        verifyIndex();
+        // The wind records whose shapes are gone keep their attributes.
+        const auto wind = mMap->layer( 1 )->geoDataset();
+        QCOMPARE( wind->recordCount(), qint64( 1754 ) );
+        QVERIFY( !wind->shape( 208 ).isNull() );
+        QVERIFY( wind->shape( 209 ).isNull() );
+        QCOMPARE( wind->value( 1753, wind->fieldIndex( QStringLiteral( "NAME" ) ) ).toString(), QStringLiteral( "Area 1753" ) );
+
+        QCOMPARE( mDialogs->shown.size(), size_t( 1 ) );
+        QCOMPARE( mDialogs->shown[0].text,
+                  kDamageHeading
+                      + QStringLiteral( "20_wind.shp: 1,545 of 1,754 shapes could not be read.\n"
+                                        "30_lakes.shp: its index file 30_lakes.shx is missing; the layer was not loaded.\n"
+                                        "43_roads.shp: it is not a regular file; the layer was not loaded." ) );
+        QCOMPARE( mDialogs->shown[0].title, kAppTitle );
+        QCOMPARE( mDialogs->shown[0].icon, Dialogs::Icon::Exclamation );
+    }
+
+    void undrawableShapesStayOffTheMap_data()
+    {
+        QTest::addColumn<double>( "value" );
+        QTest::newRow( "1e300" ) << 1e300;
+        QTest::newRow( "1.7e308" ) << 1.7e308;
+        QTest::newRow( "NaN" ) << std::numeric_limits<double>::quiet_NaN();
+    }
+
+    void undrawableShapesStayOffTheMap()
+    {
+        // A state boundary (shown) and a road (shown while few) with one vertex that cannot be drawn.
+        QFETCH( double, value );
+        const QString sound = mRoot.filePath( QStringLiteral( "sound%1" ).arg( QTest::currentDataTag() ) );
+        const QString damaged = mRoot.filePath( QStringLiteral( "undrawable%1" ).arg( QTest::currentDataTag() ) );
+        // The sound set lacks the last square of each layer, which is what the damaged set cannot draw.
+        for ( const QString &file : { QStringLiteral( "38_subcountrybnd1.shp" ), QStringLiteral( "43_roads.shp" ) } )
+        {
+            writeLayer( sound, file, 2 );
+            writeLayer( damaged, file, 3 );
+        }
+        testsupport::patchBytes( QDir( damaged ).filePath( QStringLiteral( "38_subcountrybnd1.shp" ) ), vertexOffset( 2 ), littleEndian( value ) );
+        testsupport::patchBytes( QDir( damaged ).filePath( QStringLiteral( "43_roads.shp" ) ), vertexOffset( 2 ), littleEndian( value ) );
+
+        load( sound, QStringLiteral( "43_roads.shp" ) );
+        const gis::Rect full = mMap->fullExtent();
+        const QString scale = md_functions::CalculateScale( *mMap );
+        mDialogs->reset();
+
+        load( damaged, QStringLiteral( "43_roads.shp" ) );
+        QVERIFY( sameRect( mMap->fullExtent(), full ) );
+        QVERIFY( sameRect( mMap->extent(), full ) );
+        QCOMPARE( md_functions::CalculateScale( *mMap ), scale );
+        mMap->refresh();
+        const gis::Point centre = mMap->toMapPoint( 200, 150 );
+        QVERIFY( std::isfinite( centre.x ) && std::isfinite( centre.y ) );
+        QCOMPARE( mDialogs->shown.size(), size_t( 1 ) );
+        QCOMPARE( mDialogs->shown[0].text,
+                  kDamageHeading
+                      + QStringLiteral( "38_subcountrybnd1.shp: 1 of 3 shapes have coordinates that cannot be drawn and were left out.\n"
+                                        "43_roads.shp: 1 of 3 shapes have coordinates that cannot be drawn and were left out." ) );
     }
 
     void roadsAndCitiesByRecordCount_data()

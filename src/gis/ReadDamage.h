@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace gis
+{
+
+/**
+ * What reading a shapefile could not bring in, counted so that the caller
+ * can tell the user. A file set read whole leaves everything zero, empty or
+ * false (isDamaged() is false).
+ *
+ * The records of a file set are those that its index (.shx) or its table
+ * (.dbf) holds, whichever holds more. Every record that was read keeps its
+ * shape and its attributes together; what could not be read of it is null.
+ */
+struct ReadDamage
+{
+    //! Why a file set was not read at all.
+    enum class Unopened
+    {
+        No,              //!< it was read
+        NotRegularFile,  //!< part names a FIFO, device, directory or dangling link
+        MissingIndex,    //!< there is no .shx beside the .shp
+        DamagedIndex,    //!< the .shx does not hold the entries its header claims
+        CannotOpen,      //!< not a shapefile (or a virtual file path), or unreadable
+    };
+
+    Unopened unopened = Unopened::No;
+    QString part = {}; //!< file name of the part concerned, for NotRegularFile and the index reasons
+
+    qint64 records = 0;          //!< records of the file set (see above)
+    qint64 recordsLost = 0;      //!< records of which neither shape nor attributes could be read
+    qint64 recordsDeleted = 0;   //!< records the table marks as deleted, left out
+    qint64 shapesUnread = 0;     //!< records kept without their shape, which could not be read
+    qint64 shapesUndrawable = 0; //!< records kept without their shape: a coordinate is NaN, infinite or beyond 1e15
+    qint64 attributesUnread = 0; //!< records kept with one or more values unreadable (those values are null)
+    bool tableUnread = false;    //!< the .dbf is missing or cannot be read: the records have no attributes
+    QStringList damagedParts = {}; //!< file names of parts whose structure contradicts the rest of the file set
+    bool crsUnreadable = false;  //!< a .prj is there but names no coordinate system that could be read
+    bool geographicOutOfRange = false; //!< degrees by the .prj, yet the shapes reach beyond 180 / 90
+
+    bool isDamaged() const
+    {
+        return unopened != Unopened::No || recordsLost > 0 || recordsDeleted > 0 || shapesUnread > 0
+               || shapesUndrawable > 0 || attributesUnread > 0 || tableUnread || !damagedParts.isEmpty()
+               || crsUnreadable || geographicOutOfRange;
+    }
+};
+
+//! Largest coordinate value a shape may have and still be drawn and measured.
+constexpr double kCoordinateLimit = 1e15;
+
+} // namespace gis

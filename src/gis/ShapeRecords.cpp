@@ -1,0 +1,494 @@
+#include "ShapeRecords.h"
+
+#include "ReadDamage.h"
+#include "ShapeConverter.h"
+#include "ShapefileCheck.h"
+
+#include <ogr_geometry.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
+
+namespace gis::shapefile
+{
+
+namespace
+{
+
+constexpr qint64 kHeaderSize = 100;
+constexpr quint32 kFileCode = 9994;
+constexpr qint32 kVersion = 1000;
+constexpr qint64 kBlock = 1 << 20;
+constexpr qint64 kEntriesPerBlock = 65536;
+
+//! Copies \a n little-endian doubles from \a p (of any alignment) to \a out.
+void copyDoubles( const unsigned char *p, qint64 n, double *out )
+{
+    std::memcpy( out, p, static_cast<size_t>( n ) * sizeof( double ) );
+    if constexpr ( std::endian::native == std::endian::big )
+    {
+        for ( qint64 i = 0; i < n; ++i )
+        {
+            unsigned char b[sizeof( double )];
+            std::memcpy( b, out + i, sizeof b );
+            std::reverse( b, b + sizeof b );
+            std::memcpy( out + i, b, sizeof b );
+        }
+    }
+}
+
+/**
+ * Reads byte ranges of a file that are mostly asked for in ascending order,
+ * through one buffer: the .shp records an index leads to are read in one
+ * pass in the usual case.
+ */
+class WindowReader
+{
+  public:
+    explicit WindowReader( QFile &file ) : mFile( file ) {}
+
+    //! Up to \a n bytes at \a offset; fewer at the end of the file.
+    const unsigned char *read( qint64 offset, qint64 n, qint64 &got )
+    {
+        if ( offset < mStart || offset + n > mStart + mBuffer.size() )
+        {
+            mBuffer.clear();
+            mStart = offset;
+            if ( mFile.seek( offset ) )
+                mBuffer = mFile.read( std::max( n, kBlock ) );
+        }
+        got = std::min<qint64>( n, mStart + mBuffer.size() - offset );
+        return reinterpret_cast<const unsigned char *>( mBuffer.constData() ) + ( offset - mStart );
+    }
+
+  private:
+    QFile &mFile;
+    QByteArray mBuffer;
+    qint64 mStart = 0;
+};
+
+bool isShapeType( int type )
+{
+    switch ( type )
+    {
+        case 1: case 3: case 5: case 8:
+        case 11: case 13: case 15: case 18:
+        case 21: case 23: case 25: case 28:
+        case 31:
+            return true;
+        default:
+            return false;
+    }
+}
+
+/**
+ * Whether \a content bytes are what a record of \a type needs for the
+ * counts at the start of its content \a c (\a have bytes of it): the
+ * driver reads shorter counts from a longer record without a word.
+ * Measures (M) are optional where the format allows leaving them out.
+ */
+bool lengthFits( int type, qint64 content, const unsigned char *c, qint64 have )
+{
+    switch ( type )
+    {
+        case 1:
+            return content == 20;
+        case 11:
+            return content == 28 || content == 36;
+        case 21:
+            return content == 28;
+        default:
+            break;
+    }
+    const bool multiPoint = type == 8 || type == 18 || type == 28;
+    const qint64 countsEnd = multiPoint ? 40 : 44;
+    if ( have < countsEnd )
+        return false;
+    const qint64 parts = multiPoint ? 0 : littleEndian32( c + 36 );
+    const qint64 points = littleEndian32( c + ( multiPoint ? 36 : 40 ) );
+    if ( parts < 0 || points < 0 )
+        return false;
+    const qint64 partBytes = type == 31 ? 8 * parts : 4 * parts;
+    const qint64 base = countsEnd + partBytes + 16 * points;
+    const qint64 range = 16 + 8 * points; // a Z or M block: its range, then one value per point
+    switch ( type )
+    {
+        case 3: case 5: case 8:
+            return content == base;
+        case 13: case 15: case 18: case 31:
+            return content == base + range || content == base + 2 * range;
+        case 23: case 25: case 28:
+            return content == base || content == base + range;
+        default:
+            return false;
+    }
+}
+
+/**
+ * Turns the content of a checked record into a GEOS shape the way the
+ * shapefile driver reads it: one part gives a LineString or a Polygon,
+ * several a MultiLineString or, for rings, what OGR's ring organisation
+ * (counter-clockwise rings are holes) makes of them.
+ */
+class RecordConverter
+{
+  public:
+    RecordConverter() : h( geosContext() ) {}
+
+    /**
+     * The shape of record content \a c of \a type, whose length fits its
+     * counts. Null for a null record; null with \a undrawable
+     * set for a coordinate that cannot be drawn; null with \a corrupt set
+     * for part starts that do not fit the points.
+     */
+    Geometry convert( int type, const unsigned char *c, bool &undrawable, bool &corrupt )
+    {
+        undrawable = false;
+        corrupt = false;
+        switch ( type )
+        {
+            case 1:
+            case 11:
+            case 21:
+            {
+                double xy[2];
+                copyDoubles( c + 4, 2, xy );
+                if ( !drawable( xy, 1 ) )
+                {
+                    undrawable = true;
+                    return Geometry();
+                }
+                return Geometry( GEOSGeom_createPointFromXY_r( h, xy[0], xy[1] ) );
+            }
+            case 8:
+            case 18:
+            case 28:
+                return multiPoint( c, undrawable );
+            case 3:
+            case 13:
+            case 23:
+            case 5:
+            case 15:
+            case 25:
+                return partsOf( type % 10 == 5, c, undrawable, corrupt );
+            default:
+                return Geometry();
+        }
+    }
+
+  private:
+    GEOSContextHandle_t h;
+    std::vector<double> mXy;
+    ShapeConverter mOgr;
+
+    static bool drawable( const double *xy, qint64 points )
+    {
+        for ( qint64 i = 0; i < 2 * points; ++i )
+        {
+            if ( !isDrawableCoordinate( xy[i] ) )
+                return false;
+        }
+        return true;
+    }
+
+    Geometry multiPoint( const unsigned char *c, bool &undrawable )
+    {
+        const qint64 n = littleEndian32( c + 36 );
+        mXy.resize( static_cast<size_t>( 2 * n ) );
+        copyDoubles( c + 40, 2 * n, mXy.data() );
+        if ( !drawable( mXy.data(), n ) )
+        {
+            undrawable = true;
+            return Geometry();
+        }
+        std::vector<GEOSGeometry *> points;
+        points.reserve( static_cast<size_t>( n ) );
+        for ( qint64 i = 0; i < n; ++i )
+            points.push_back( GEOSGeom_createPointFromXY_r( h, mXy[static_cast<size_t>( 2 * i )], mXy[static_cast<size_t>( 2 * i + 1 )] ) );
+        return Geometry( GEOSGeom_createCollection_r( h, GEOS_MULTIPOINT, points.data(), static_cast<unsigned int>( points.size() ) ) );
+    }
+
+    //! Coordinates of points [from, to) of mXy, the first repeated at the end of an open ring.
+    GEOSCoordSequence *sequence( qint64 from, qint64 to, bool ring )
+    {
+        const double *p = mXy.data() + 2 * from;
+        const qint64 n = to - from;
+        if ( ring && n > 0 && ( p[0] != p[2 * n - 2] || p[1] != p[2 * n - 1] ) )
+        {
+            std::vector<double> closed( p, p + 2 * n );
+            closed.push_back( p[0] );
+            closed.push_back( p[1] );
+            return GEOSCoordSeq_copyFromBuffer_r( h, closed.data(), static_cast<unsigned int>( n + 1 ), 0, 0 );
+        }
+        return GEOSCoordSeq_copyFromBuffer_r( h, p, static_cast<unsigned int>( n ), 0, 0 );
+    }
+
+    GEOSGeometry *line( qint64 from, qint64 to )
+    {
+        if ( to - from == 1 )
+            return nullptr;
+        GEOSCoordSequence *seq = sequence( from, to, false );
+        return seq ? GEOSGeom_createLineString_r( h, seq ) : nullptr;
+    }
+
+    GEOSGeometry *ring( qint64 from, qint64 to )
+    {
+        if ( to - from < 3 )
+            return nullptr;
+        GEOSCoordSequence *seq = sequence( from, to, true );
+        return seq ? GEOSGeom_createLinearRing_r( h, seq ) : nullptr; // takes the sequence, also on failure
+    }
+
+    Geometry partsOf( bool polygon, const unsigned char *c, bool &undrawable, bool &corrupt )
+    {
+        const qint64 parts = littleEndian32( c + 36 );
+        const qint64 n = littleEndian32( c + 40 );
+        std::vector<qint64> starts( static_cast<size_t>( parts ) + 1 );
+        for ( qint64 i = 0; i < parts; ++i )
+        {
+            starts[static_cast<size_t>( i )] = littleEndian32( c + 44 + 4 * i );
+            const bool fits = i == 0 ? starts[0] == 0 : starts[static_cast<size_t>( i )] > starts[static_cast<size_t>( i - 1 )];
+            if ( !fits || starts[static_cast<size_t>( i )] >= std::max<qint64>( n, 1 ) )
+            {
+                corrupt = true;
+                return Geometry();
+            }
+        }
+        starts[static_cast<size_t>( parts )] = n;
+        if ( parts == 0 )
+            return Geometry();
+        mXy.resize( static_cast<size_t>( 2 * n ) );
+        copyDoubles( c + 44 + 4 * parts, 2 * n, mXy.data() );
+        if ( !drawable( mXy.data(), n ) )
+        {
+            undrawable = true;
+            return Geometry();
+        }
+
+        if ( !polygon )
+        {
+            if ( parts == 1 )
+                return Geometry( line( 0, n ) );
+            std::vector<GEOSGeometry *> lines;
+            for ( qint64 i = 0; i < parts; ++i )
+            {
+                if ( GEOSGeometry *l = line( starts[static_cast<size_t>( i )], starts[static_cast<size_t>( i + 1 )] ) )
+                    lines.push_back( l );
+            }
+            return Geometry( GEOSGeom_createCollection_r( h, GEOS_MULTILINESTRING, lines.data(), static_cast<unsigned int>( lines.size() ) ) );
+        }
+
+        if ( parts == 1 )
+        {
+            GEOSGeometry *shell = ring( 0, n );
+            return Geometry( shell ? GEOSGeom_createPolygon_r( h, shell, nullptr, 0 ) : nullptr );
+        }
+        // Which rings are holes of which: as OGR organises them.
+        std::vector<OGRGeometry *> rings;
+        rings.reserve( static_cast<size_t>( parts ) );
+        std::vector<double> xs;
+        std::vector<double> ys;
+        for ( qint64 i = 0; i < parts; ++i )
+        {
+            const qint64 from = starts[static_cast<size_t>( i )];
+            const qint64 count = starts[static_cast<size_t>( i + 1 )] - from;
+            xs.resize( static_cast<size_t>( count ) );
+            ys.resize( static_cast<size_t>( count ) );
+            for ( qint64 k = 0; k < count; ++k )
+            {
+                xs[static_cast<size_t>( k )] = mXy[static_cast<size_t>( 2 * ( from + k ) )];
+                ys[static_cast<size_t>( k )] = mXy[static_cast<size_t>( 2 * ( from + k ) + 1 )];
+            }
+            auto *r = new OGRLinearRing();
+            r->setPoints( static_cast<int>( count ), xs.data(), ys.data() );
+            auto *p = new OGRPolygon();
+            p->addRingDirectly( r );
+            rings.push_back( p );
+        }
+        int valid = FALSE;
+        const char *options[] = { "METHOD=ONLY_CCW", nullptr };
+        std::unique_ptr<OGRGeometry> organised( OGRGeometryFactory::organizePolygons( rings.data(), static_cast<int>( parts ), &valid, options ) );
+        return mOgr.convert( organised.get() );
+    }
+};
+
+} // namespace
+
+IndexHeader readIndexHeader( const QString &shpPath )
+{
+    IndexHeader header;
+    const QString shxPath = partPath( shpPath, "shx" );
+    const QString mainPath = partPath( shpPath, "shp" );
+    QFile shx( shxPath );
+    QFile shp( mainPath );
+    if ( shxPath.isEmpty() || mainPath.isEmpty() || !shx.open( QIODevice::ReadOnly ) || !shp.open( QIODevice::ReadOnly ) )
+        return header;
+    header.shpName = QFileInfo( shp.fileName() ).fileName();
+    header.shxName = QFileInfo( shx.fileName() ).fileName();
+    const QByteArray xh = shx.read( kHeaderSize );
+    const QByteArray ph = shp.read( kHeaderSize );
+    if ( xh.size() < kHeaderSize || ph.size() < kHeaderSize )
+        return header;
+    const auto *x = reinterpret_cast<const unsigned char *>( xh.constData() );
+    const auto *p = reinterpret_cast<const unsigned char *>( ph.constData() );
+    header.entriesInFile = ( shx.size() - kHeaderSize ) / 8;
+    header.entriesClaimed = ( qint64( bigEndian32( x + 24 ) ) * 2 - kHeaderSize ) / 8;
+    header.shpType = littleEndian32( p + 32 );
+    header.shxType = littleEndian32( x + 32 );
+    header.shpSound = bigEndian32( p ) == kFileCode && littleEndian32( p + 28 ) == kVersion;
+    header.shxSound = bigEndian32( x ) == kFileCode && littleEndian32( x + 28 ) == kVersion;
+    return header;
+}
+
+bool looksLikeShapefile( const QString &shpPath )
+{
+    const QString path = partPath( shpPath, "shp" );
+    QFile file( path );
+    if ( path.isEmpty() || !file.open( QIODevice::ReadOnly ) )
+        return false;
+    const QByteArray head = file.read( 4 );
+    return head.size() == 4 && bigEndian32( reinterpret_cast<const unsigned char *>( head.constData() ) ) == kFileCode;
+}
+
+RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
+{
+    RecordRun run;
+    run.first = first;
+    const size_t size = static_cast<size_t>( std::max<qint64>( 0, end - first ) );
+    run.types.assign( size, kUnreadable );
+    run.shapes.resize( size );
+    run.undrawable.assign( size, 0 );
+    const QString shxPath = partPath( shpPath, "shx" );
+    const QString mainPath = partPath( shpPath, "shp" );
+    QFile shx( shxPath );
+    QFile shp( mainPath );
+    if ( size == 0 || shxPath.isEmpty() || mainPath.isEmpty() || !shx.open( QIODevice::ReadOnly ) || !shp.open( QIODevice::ReadOnly ) )
+        return run;
+    const qint64 shpSize = shp.size();
+    WindowReader records( shp );
+    RecordConverter converter;
+    for ( qint64 block = first; block < end; block += kEntriesPerBlock )
+    {
+        const qint64 count = std::min( kEntriesPerBlock, end - block );
+        if ( !shx.seek( kHeaderSize + block * 8 ) )
+            break;
+        const QByteArray entries = shx.read( count * 8 );
+        const auto *e = reinterpret_cast<const unsigned char *>( entries.constData() );
+        for ( qint64 k = 0; k < count && ( k + 1 ) * 8 <= entries.size(); ++k )
+        {
+            const qint64 entry = block + k;
+            const size_t at = static_cast<size_t>( entry - first );
+            const qint64 offset = qint64( bigEndian32( e + 8 * k ) ) * 2;
+            const qint64 indexed = qint64( bigEndian32( e + 8 * k + 4 ) ) * 2;
+            if ( offset < kHeaderSize || indexed < 4 || offset + 8 + indexed > shpSize )
+                continue;
+            qint64 got = 0;
+            const unsigned char *r = records.read( offset, 8 + indexed, got );
+            if ( got < 12 )
+                continue;
+            const qint64 content = qint64( bigEndian32( r + 4 ) ) * 2;
+            // Some writers count the record header into the index's length.
+            if ( bigEndian32( r ) != entry + 1 || ( content != indexed && content + 8 != indexed ) || 8 + content > got )
+                continue;
+            const int type = littleEndian32( r + 8 );
+            // Surfaces of patches are not shapes the program can draw or measure.
+            const bool sound = type == 0 ? content == 4 : isShapeType( type ) && lengthFits( type, content, r + 8, content );
+            if ( !sound || type == kMultiPatch )
+                continue;
+            bool undrawable = false;
+            bool corrupt = false;
+            Geometry shape = converter.convert( type, r + 8, undrawable, corrupt );
+            if ( corrupt )
+                continue;
+            // A shapefile knows no empty shapes, only null ones.
+            if ( shape.isEmpty() )
+                shape = Geometry();
+            run.types[at] = static_cast<std::uint8_t>( type );
+            run.shapes[at] = validated( std::move( shape ) );
+            run.undrawable[at] = undrawable;
+        }
+    }
+    return run;
+}
+
+std::uint8_t RecordScan::type( qint64 entry ) const
+{
+    for ( const RecordRun &run : runs )
+    {
+        if ( entry >= run.first && entry < run.first + static_cast<qint64>( run.types.size() ) )
+            return run.types[static_cast<size_t>( entry - run.first )];
+    }
+    return kUnreadable;
+}
+
+Geometry RecordScan::takeShape( qint64 entry )
+{
+    for ( RecordRun &run : runs )
+    {
+        if ( entry >= run.first && entry < run.first + static_cast<qint64>( run.types.size() ) )
+            return std::move( run.shapes[static_cast<size_t>( entry - run.first )] );
+    }
+    return Geometry();
+}
+
+bool RecordScan::undrawable( qint64 entry ) const
+{
+    for ( const RecordRun &run : runs )
+    {
+        if ( entry >= run.first && entry < run.first + static_cast<qint64>( run.types.size() ) )
+            return run.undrawable[static_cast<size_t>( entry - run.first )];
+    }
+    return false;
+}
+
+RecordScan combineRuns( const IndexHeader &header, std::vector<RecordRun> runs )
+{
+    RecordScan scan;
+    scan.runs = std::move( runs );
+    std::array<qint64, 256> typeCount {};
+    for ( const RecordRun &run : scan.runs )
+    {
+        for ( std::uint8_t t : run.types )
+        {
+            if ( t != 0 && t != kUnreadable )
+                ++typeCount[t];
+        }
+    }
+    int common = 0;
+    for ( int t = 1; t < 256; ++t )
+    {
+        if ( typeCount[static_cast<size_t>( t )] > typeCount[static_cast<size_t>( common )] )
+            common = t;
+    }
+    // The records decide the file's type when its header contradicts them all.
+    const bool headerFits = isShapeType( header.shpType ) && ( common == 0 || typeCount[static_cast<size_t>( header.shpType )] > 0 );
+    scan.fileType = headerFits || common == 0 ? header.shpType : common;
+    if ( !headerFits || !header.shpSound )
+        scan.damagedParts << header.shpName;
+    if ( header.shxType != scan.fileType || !header.shxSound )
+        scan.damagedParts << header.shxName;
+
+    for ( RecordRun &run : scan.runs )
+    {
+        for ( size_t i = 0; i < run.types.size(); ++i )
+        {
+            std::uint8_t &t = run.types[i];
+            if ( t != kUnreadable && t != 0 && t != scan.fileType )
+            {
+                t = kUnreadable;
+                run.shapes[i] = Geometry();
+            }
+            if ( t != kUnreadable )
+                scan.readableEnd = run.first + static_cast<qint64>( i ) + 1;
+        }
+    }
+    return scan;
+}
+
+} // namespace gis::shapefile

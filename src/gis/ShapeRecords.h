@@ -1,0 +1,86 @@
+#pragma once
+
+#include "Geometry.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+/**
+ * Reading the shapes of a .shp through its index (.shx), checking every
+ * record on the way: the driver turns a record the index does not lead to
+ * soundly into a null shape, another record's shape or a shorter one
+ * without a word. Runs of entries can be read by several threads at once;
+ * each reads only its own part of the index.
+ */
+namespace gis::shapefile
+{
+
+constexpr std::uint8_t kUnreadable = 0xFF;
+constexpr int kMultiPatch = 31;
+
+//! What the headers of a .shp and its .shx say.
+struct IndexHeader
+{
+    qint64 entriesInFile = 0;  //!< whole entries the .shx holds
+    qint64 entriesClaimed = 0; //!< entries its header claims
+    int shpType = 0;
+    int shxType = 0;
+    bool shpSound = false; //!< file code and version of the .shp header are the format's
+    bool shxSound = false;
+    QString shpName;       //!< file names of the parts as found
+    QString shxName;
+};
+
+//! The headers of the .shp of \a shpPath and its index (all zero when either is missing or short).
+IndexHeader readIndexHeader( const QString &shpPath );
+
+//! True when the .shp of \a shpPath begins as a shapefile does.
+bool looksLikeShapefile( const QString &shpPath );
+
+/**
+ * What a run of index entries [first, first + types.size()) leads to. An
+ * entry is readable when its offset and length fit the .shp, the record
+ * there carries the entry's number and length, and the record's length is
+ * what its shape type and its part and point counts need.
+ */
+struct RecordRun
+{
+    qint64 first = 0;
+    std::vector<std::uint8_t> types; //!< per entry: the record's shape type (0 null), or kUnreadable
+    std::vector<Geometry> shapes;    //!< per entry: GEOS shape of a readable record, else null
+    std::vector<char> undrawable;    //!< per entry: null because a coordinate cannot be drawn
+};
+
+/**
+ * Reads the entries [first, end) of the index of \a shpPath and the
+ * records they lead to, as GEOS shapes of the calling thread's context,
+ * made valid. Multipatch records are unreadable: the program has no
+ * surfaces.
+ */
+RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end );
+
+//! The runs of a whole index taken together.
+struct RecordScan
+{
+    std::vector<RecordRun> runs;
+    int fileType = 0;          //!< the header's type unless no readable record has it
+    qint64 readableEnd = 0;    //!< one past the last readable entry
+    QStringList damagedParts;  //!< .shp / .shx whose header contradicts the records
+
+    std::uint8_t type( qint64 entry ) const;
+    bool readable( qint64 entry ) const { return type( entry ) != kUnreadable; }
+    //! Takes the shape of \a entry out of its run.
+    Geometry takeShape( qint64 entry );
+    bool undrawable( qint64 entry ) const;
+};
+
+/**
+ * Settles the file's shape type from \a header and the records of \a runs
+ * (consecutive, from entry 0) and marks records of another type unreadable.
+ */
+RecordScan combineRuns( const IndexHeader &header, std::vector<RecordRun> runs );
+
+} // namespace gis::shapefile

@@ -1,0 +1,290 @@
+#include "ShapefileCheck.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace gis::shapefile
+{
+
+namespace
+{
+
+constexpr qint64 kBlock = 1 << 20;
+
+quint16 littleEndian16( const unsigned char *p )
+{
+    return static_cast<quint16>( p[0] | ( p[1] << 8 ) );
+}
+
+//! The path without its extension, as the shapefile driver forms the names of the parts.
+QString basePath( const QString &shpPath )
+{
+    const QFileInfo info( shpPath );
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf( QLatin1Char( '.' ) );
+    const QString stem = dot > 0 ? name.left( dot ) : name;
+    const QString dir = shpPath.left( shpPath.size() - name.size() );
+    return dir + stem;
+}
+
+enum class Entry
+{
+    Missing,
+    Regular,
+    Other, //!< FIFO, socket, device, directory or a link leading nowhere
+};
+
+Entry entryKind( const QString &path )
+{
+    const QByteArray p = QFile::encodeName( path );
+    struct stat st;
+    if ( ::lstat( p.constData(), &st ) != 0 )
+        return Entry::Missing;
+    if ( ::stat( p.constData(), &st ) != 0 )
+        return Entry::Other;
+    return S_ISREG( st.st_mode ) ? Entry::Regular : Entry::Other;
+}
+
+//! Narrows [b, e) of \a p to its part between leading and trailing blanks.
+void trimBlanks( const char *p, int &b, int &e )
+{
+    while ( b < e && p[b] == ' ' )
+        ++b;
+    while ( e > b && p[e - 1] == ' ' )
+        --e;
+}
+
+bool isNumberText( const char *p, int n )
+{
+    int b = 0;
+    int e = n;
+    trimBlanks( p, b, e );
+    if ( b == e )
+        return true; // blank: no value
+    bool stars = true;
+    for ( int i = b; i < e; ++i )
+        stars = stars && p[i] == '*';
+    if ( stars )
+        return true; // the format's own mark of no value
+    int i = b;
+    if ( p[i] == '+' || p[i] == '-' )
+        ++i;
+    int digits = 0;
+    while ( i < e && p[i] >= '0' && p[i] <= '9' )
+        ++i, ++digits;
+    if ( i < e && p[i] == '.' )
+    {
+        ++i;
+        while ( i < e && p[i] >= '0' && p[i] <= '9' )
+            ++i, ++digits;
+    }
+    if ( digits == 0 )
+        return false;
+    if ( i < e && ( p[i] == 'e' || p[i] == 'E' ) )
+    {
+        ++i;
+        if ( i < e && ( p[i] == '+' || p[i] == '-' ) )
+            ++i;
+        int exponent = 0;
+        while ( i < e && p[i] >= '0' && p[i] <= '9' )
+            ++i, ++exponent;
+        if ( exponent == 0 )
+            return false;
+    }
+    return i == e;
+}
+
+bool isDateText( const char *p, int n )
+{
+    int b = 0;
+    int e = n;
+    trimBlanks( p, b, e );
+    if ( b == e )
+        return true;
+    if ( e - b != 8 )
+        return false;
+    for ( int i = b; i < e; ++i )
+    {
+        if ( p[i] < '0' || p[i] > '9' )
+            return false;
+    }
+    return true;
+}
+
+bool isLogicalText( const char *p, int n )
+{
+    int b = 0;
+    int e = n;
+    trimBlanks( p, b, e );
+    return b == e || ( e - b == 1 && std::strchr( "YyNnTtFf?", p[b] ) != nullptr );
+}
+
+/**
+ * Whether a table value of \a type can be read as such. A NUL byte ends
+ * the text the driver sees: in a number, a date or a logical value, at the
+ * start of a text, or with text behind it, it means bytes were lost, as no
+ * writer pads a value that way.
+ */
+bool isReadableValue( char type, const char *value, int width )
+{
+    const char *nul = static_cast<const char *>( std::memchr( value, '\0', static_cast<size_t>( width ) ) );
+    const int length = nul ? static_cast<int>( nul - value ) : width;
+    const bool text = type != 'N' && type != 'F' && type != 'D' && type != 'L';
+    if ( nul && ( !text || length == 0 || std::any_of( nul, value + width, []( char c ) { return c != '\0'; } ) ) )
+        return false;
+    switch ( type )
+    {
+        case 'N':
+        case 'F':
+            return isNumberText( value, length );
+        case 'D':
+            return isDateText( value, length );
+        case 'L':
+            return isLogicalText( value, length );
+        default:
+            return true;
+    }
+}
+
+} // namespace
+
+quint32 bigEndian32( const unsigned char *p )
+{
+    return ( quint32( p[0] ) << 24 ) | ( quint32( p[1] ) << 16 ) | ( quint32( p[2] ) << 8 ) | quint32( p[3] );
+}
+
+qint32 littleEndian32( const unsigned char *p )
+{
+    return static_cast<qint32>( quint32( p[0] ) | ( quint32( p[1] ) << 8 ) | ( quint32( p[2] ) << 16 ) | ( quint32( p[3] ) << 24 ) );
+}
+
+QString partPath( const QString &shpPath, const char *ext )
+{
+    const QString base = basePath( shpPath ) + QLatin1Char( '.' );
+    const QString lower = QString::fromLatin1( ext ).toLower();
+    for ( const QString &candidate : { base + lower, base + lower.toUpper() } )
+    {
+        if ( entryKind( candidate ) != Entry::Missing )
+            return candidate;
+    }
+    return QString();
+}
+
+bool mayOpen( const QString &shpPath, ReadDamage &damage )
+{
+    if ( shpPath.startsWith( QLatin1String( "/vsi" ), Qt::CaseInsensitive ) )
+    {
+        damage.unopened = ReadDamage::Unopened::CannotOpen;
+        damage.part = QFileInfo( shpPath ).fileName();
+        return false;
+    }
+    QStringList candidates { shpPath };
+    const QString base = basePath( shpPath ) + QLatin1Char( '.' );
+    for ( const char *ext : { "shp", "shx", "dbf", "prj", "cpg" } )
+    {
+        candidates << base + QLatin1String( ext ) << base + QString::fromLatin1( ext ).toUpper();
+    }
+    for ( const QString &candidate : candidates )
+    {
+        const Entry kind = entryKind( candidate );
+        if ( kind == Entry::Other || ( kind == Entry::Missing && candidate == shpPath ) )
+        {
+            damage.unopened = kind == Entry::Other ? ReadDamage::Unopened::NotRegularFile : ReadDamage::Unopened::CannotOpen;
+            damage.part = QFileInfo( candidate ).fileName();
+            return false;
+        }
+    }
+    return true;
+}
+
+TableLayout readTableLayout( const QString &shpPath )
+{
+    TableLayout layout;
+    layout.path = partPath( shpPath, "dbf" );
+    QFile file( layout.path );
+    if ( layout.path.isEmpty() || !file.open( QIODevice::ReadOnly ) )
+        return layout;
+    const QByteArray head = file.read( 32 );
+    if ( head.size() < 32 )
+        return layout;
+    const auto *h = reinterpret_cast<const unsigned char *>( head.constData() );
+    layout.rowsClaimed = static_cast<quint32>( littleEndian32( h + 4 ) );
+    layout.headerLength = littleEndian16( h + 8 );
+    layout.rowLength = littleEndian16( h + 10 );
+    if ( layout.rowLength > 0 && file.size() >= layout.headerLength )
+        layout.rowsInFile = ( file.size() - layout.headerLength ) / layout.rowLength;
+
+    const QByteArray descriptors = file.read( std::max<qint64>( 0, layout.headerLength - 32 ) );
+    const auto *d = reinterpret_cast<const unsigned char *>( descriptors.constData() );
+    bool terminated = false;
+    bool namesSound = true;
+    int offset = 1;
+    for ( qint64 at = 0; at < descriptors.size(); at += 32 )
+    {
+        if ( d[at] == 0x0D )
+        {
+            terminated = true;
+            break;
+        }
+        if ( at + 32 > descriptors.size() )
+            break;
+        // A name is there and holds no control characters up to its end.
+        const unsigned char *name = d + at;
+        namesSound = namesSound && name[0] != 0;
+        for ( int i = 0; i < 11 && name[i] != 0; ++i )
+            namesSound = namesSound && name[i] >= 0x20;
+        TableLayout::Field field;
+        field.type = static_cast<char>( d[at + 11] );
+        field.width = d[at + 16];
+        field.offset = offset;
+        offset += field.width;
+        layout.fields.push_back( field );
+    }
+    // The rows the header claims fill the file, up to an end-of-file mark.
+    const qint64 rowsEnd = layout.headerLength + layout.rowsClaimed * layout.rowLength;
+    const bool sizeFits = file.size() == rowsEnd || ( file.size() == rowsEnd + 1 && file.seek( rowsEnd ) && file.read( 1 ) == "\x1a" );
+    layout.consistent = terminated && namesSound && offset == layout.rowLength
+                        && descriptors.size() == layout.headerLength - 32 && sizeFits;
+    return layout;
+}
+
+TableScan scanTable( const TableLayout &layout, qint64 rows )
+{
+    TableScan scan;
+    QFile file( layout.path );
+    if ( !layout.present() || layout.rowLength <= 0 || !file.open( QIODevice::ReadOnly ) || !file.seek( layout.headerLength ) )
+        return scan;
+    rows = std::min( rows, layout.rowsInFile );
+    const qint64 rowsPerBlock = std::max<qint64>( 1, kBlock / layout.rowLength );
+    for ( qint64 first = 0; first < rows; first += rowsPerBlock )
+    {
+        const qint64 count = std::min( rowsPerBlock, rows - first );
+        const QByteArray block = file.read( count * layout.rowLength );
+        for ( qint64 k = 0; k < count && ( k + 1 ) * layout.rowLength <= block.size(); ++k )
+        {
+            const char *row = block.constData() + k * layout.rowLength;
+            if ( row[0] == '*' )
+            {
+                scan.deletedRows.push_back( first + k );
+                continue;
+            }
+            for ( size_t f = 0; f < layout.fields.size(); ++f )
+            {
+                const TableLayout::Field &field = layout.fields[f];
+                if ( field.offset + field.width > layout.rowLength )
+                    break;
+                const char *value = row + field.offset;
+                if ( !isReadableValue( field.type, value, field.width ) )
+                    scan.unreadableCells.emplace_back( first + k, static_cast<int>( f ) );
+            }
+        }
+    }
+    return scan;
+}
+
+} // namespace gis::shapefile

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ReadDamage.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+/**
+ * Checks of a shapefile's own bytes that the driver does not make: which
+ * parts may be opened at all, how the table is laid out, and whether each
+ * table value can be read as its field's type. Used by Dataset::open()
+ * around its reading through OGR.
+ */
+namespace gis::shapefile
+{
+
+//! A 32-bit integer as the format stores it; the .shp and .shx use both orders.
+quint32 bigEndian32( const unsigned char *p );
+qint32 littleEndian32( const unsigned char *p );
+
+/**
+ * The path of part \a ext ("shx", "dbf", ...) of the shapefile \a shpPath as
+ * the shapefile driver finds it (lower-case extension first, then upper
+ * case), or an empty string when neither exists.
+ */
+QString partPath( const QString &shpPath, const char *ext );
+
+/**
+ * False when the file set must not be handed to GDAL: the path is one GDAL
+ * reads as a virtual file system ("/vsi..."), or the .shp or one of its
+ * parts (.shx, .dbf, .prj, .cpg, in either letter case) exists but is not a
+ * regular file: opening a FIFO would wait for ever. Sets damage.unopened
+ * and damage.part then.
+ */
+bool mayOpen( const QString &shpPath, ReadDamage &damage );
+
+//! The layout of a .dbf as its header describes it.
+struct TableLayout
+{
+    struct Field
+    {
+        char type = 'C';
+        int offset = 0; //!< from the start of the row, the deletion flag being byte 0
+        int width = 0;
+    };
+
+    QString path;              //!< empty when the file set has no table
+    qint64 rowsClaimed = 0;    //!< rows the header claims
+    qint64 rowsInFile = 0;     //!< whole rows the file holds
+    qint64 headerLength = 0;
+    qint64 rowLength = 0;
+    std::vector<Field> fields;
+    bool consistent = false;   //!< the fields fit the header and the row length
+
+    bool present() const { return !path.isEmpty(); }
+    //! Rows that can be read: claimed and there.
+    qint64 rowsAvailable() const { return std::min( rowsClaimed, rowsInFile ); }
+};
+
+//! Reads the header of the .dbf of \a shpPath (none: an empty layout).
+TableLayout readTableLayout( const QString &shpPath );
+
+//! What the rows of a table hold that cannot be read as their field's type.
+struct TableScan
+{
+    std::vector<std::pair<qint64, int>> unreadableCells; //!< (row, field), in row order
+    std::vector<qint64> deletedRows;                     //!< rows marked as deleted, ascending
+};
+
+//! Checks the first \a rows rows of the table of \a layout.
+TableScan scanTable( const TableLayout &layout, qint64 rows );
+
+} // namespace gis::shapefile

@@ -1,0 +1,78 @@
+#include "DamageReport.h"
+
+#include <QLocale>
+
+namespace
+{
+QString count( qint64 n )
+{
+    return QLocale().toString( n );
+}
+
+QString ofRecords( qint64 n, const gis::ReadDamage &damage )
+{
+    return QStringLiteral( "%1 of %2" ).arg( count( n ), count( damage.records ) );
+}
+
+QString unopenedText( const QString &fileName, const gis::ReadDamage &damage )
+{
+    using Unopened = gis::ReadDamage::Unopened;
+    switch ( damage.unopened )
+    {
+        case Unopened::NotRegularFile:
+            return ( damage.part == fileName ? QStringLiteral( "it" ) : damage.part )
+                   + QStringLiteral( " is not a regular file; the layer was not loaded" );
+        case Unopened::MissingIndex:
+            return QStringLiteral( "its index file %1 is missing; the layer was not loaded" ).arg( damage.part );
+        case Unopened::DamagedIndex:
+            return QStringLiteral( "its index file %1 is damaged; the layer was not loaded" ).arg( damage.part );
+        case Unopened::CannotOpen:
+        case Unopened::No:
+            break;
+    }
+    return QStringLiteral( "it is not a shapefile that can be read; the layer was not loaded" );
+}
+} // namespace
+
+void DamageReport::add( const QString &fileName, const gis::ReadDamage &damage )
+{
+    if ( !damage.isDamaged() )
+        return;
+    QStringList lost;
+    if ( damage.unopened != gis::ReadDamage::Unopened::No )
+    {
+        lost << unopenedText( fileName, damage );
+    }
+    else
+    {
+        if ( damage.recordsLost > 0 )
+            lost << ofRecords( damage.recordsLost, damage ) + QStringLiteral( " records could not be read" );
+        if ( damage.recordsDeleted > 0 )
+            lost << ofRecords( damage.recordsDeleted, damage ) + QStringLiteral( " records are marked as deleted and were left out" );
+        if ( damage.shapesUnread > 0 )
+            lost << ofRecords( damage.shapesUnread, damage ) + QStringLiteral( " shapes could not be read" );
+        if ( damage.shapesUndrawable > 0 )
+            lost << ofRecords( damage.shapesUndrawable, damage )
+                        + QStringLiteral( " shapes have coordinates that cannot be drawn and were left out" );
+        if ( damage.attributesUnread > 0 )
+            lost << QStringLiteral( "the attributes of " ) + ofRecords( damage.attributesUnread, damage )
+                        + QStringLiteral( " records could not be read" );
+        if ( damage.tableUnread )
+            lost << QStringLiteral( "its attribute table (.dbf) is missing or cannot be read" );
+        for ( const QString &part : damage.damagedParts )
+            lost << part + QStringLiteral( " is damaged" );
+        if ( damage.crsUnreadable )
+            lost << QStringLiteral( "its coordinate system (.prj) could not be read" );
+        if ( damage.geographicOutOfRange )
+            lost << QStringLiteral( "its .prj gives degrees, but its coordinates lie outside 180 degrees of longitude "
+                                    "or 90 degrees of latitude; the scale and distances are wrong" );
+    }
+    mLines << fileName + QStringLiteral( ": " ) + lost.join( QStringLiteral( "; " ) ) + QLatin1Char( '.' );
+}
+
+QString DamageReport::text() const
+{
+    return QStringLiteral( "Some files of the data directory are damaged. What could not be read is left out of the "
+                           "map and of the queries.\n\n" )
+           + mLines.join( QLatin1Char( '\n' ) );
+}
