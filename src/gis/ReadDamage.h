@@ -22,13 +22,14 @@ struct ReadDamage
     {
         No,              //!< it was read
         NotRegularFile,  //!< part names a FIFO, device, directory or dangling link
+        LinkOutside,     //!< part is a link to a file outside the folder
         MissingIndex,    //!< there is no .shx beside the .shp
         DamagedIndex,    //!< the .shx does not hold the entries its header claims
         CannotOpen,      //!< not a shapefile (or a virtual file path), or unreadable
     };
 
     Unopened unopened = Unopened::No;
-    QString part = {}; //!< file name of the part concerned, for NotRegularFile and the index reasons
+    QString part = {}; //!< file name of the part concerned, for NotRegularFile, LinkOutside and the index reasons
 
     qint64 records = 0;          //!< records of the file set (see above)
     qint64 recordsLost = 0;      //!< records of which neither shape nor attributes could be read

@@ -189,9 +189,18 @@ bool mayOpen( const QString &shpPath, ReadDamage &damage )
     {
         candidates << base + QLatin1String( ext ) << base + QString::fromLatin1( ext ).toUpper();
     }
+    // Nothing outside the folder is read: a link may only lead to a file inside it.
+    const QString folder = QFileInfo( QFileInfo( shpPath ).absolutePath() ).canonicalFilePath() + QLatin1Char( '/' );
     for ( const QString &candidate : candidates )
     {
         const Entry kind = entryKind( candidate );
+        if ( kind == Entry::Regular && QFileInfo( candidate ).isSymLink()
+             && !QFileInfo( candidate ).canonicalFilePath().startsWith( folder ) )
+        {
+            damage.unopened = ReadDamage::Unopened::LinkOutside;
+            damage.part = QFileInfo( candidate ).fileName();
+            return false;
+        }
         if ( kind == Entry::Other || ( kind == Entry::Missing && candidate == shpPath ) )
         {
             damage.unopened = kind == Entry::Other ? ReadDamage::Unopened::NotRegularFile : ReadDamage::Unopened::CannotOpen;

@@ -32,8 +32,8 @@ QString partPath( const QString &shpPath, const char *ext );
  * False when the file set must not be handed to GDAL: the path is one GDAL
  * reads as a virtual file system ("/vsi..."), or the .shp or one of its
  * parts (.shx, .dbf, .prj, .cpg, in either letter case) exists but is not a
- * regular file: opening a FIFO would wait for ever. Sets damage.unopened
- * and damage.part then.
+ * regular file: opening a FIFO would wait for ever, or is a link that
+ * leads out of the .shp's folder. Sets damage.unopened and damage.part then.
  */
 bool mayOpen( const QString &shpPath, ReadDamage &damage );
 

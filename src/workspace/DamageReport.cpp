@@ -22,6 +22,9 @@ QString unopenedText( const QString &fileName, const gis::ReadDamage &damage )
         case Unopened::NotRegularFile:
             return ( damage.part == fileName ? QStringLiteral( "it" ) : damage.part )
                    + QStringLiteral( " is not a regular file; the layer was not loaded" );
+        case Unopened::LinkOutside:
+            return ( damage.part == fileName ? QStringLiteral( "it" ) : damage.part )
+                   + QStringLiteral( " is a link to a file outside the folder; the layer was not loaded" );
         case Unopened::MissingIndex:
             return QStringLiteral( "its index file %1 is missing; the layer was not loaded" ).arg( damage.part );
         case Unopened::DamagedIndex:

@@ -165,6 +165,7 @@ class TestGisDamage : public QObject
 
     void unopened_data();
     void unopened();
+    void linkInsideTheFolderIsRead();
     void virtualPathsAreNotOpened_data();
     void virtualPathsAreNotOpened();
     void connectionTellsWhyNot();
@@ -453,6 +454,16 @@ void TestGisDamage::unopened_data()
         QVERIFY( QFile::link( b + ".nowhere", b + ".dbf" ) );
     } ) << ReadDamage::Unopened::NotRegularFile
         << "wind.dbf";
+    QTest::newRow( "link out of the folder as .dbf" ) << Corruption( [this]( const QString &b ) {
+        QFile::remove( b + ".dbf" );
+        QVERIFY( QFile::link( mClean + ".dbf", b + ".dbf" ) );
+    } ) << ReadDamage::Unopened::LinkOutside
+        << "wind.dbf";
+    QTest::newRow( "link out of the folder as .shp" ) << Corruption( [this]( const QString &b ) {
+        QFile::remove( b + ".shp" );
+        QVERIFY( QFile::link( mClean + ".shp", b + ".shp" ) );
+    } ) << ReadDamage::Unopened::LinkOutside
+        << "wind.shp";
     QTest::newRow( "directory as .shx" ) << Corruption( []( const QString &b ) {
         QFile::remove( b + ".shx" );
         QVERIFY( QDir().mkdir( b + ".shx" ) );
@@ -504,6 +515,14 @@ void TestGisDamage::unopened()
         QCOMPARE( e.damage().part, part );
         QVERIFY( e.damage().isDamaged() );
     }
+}
+
+void TestGisDamage::linkInsideTheFolderIsRead()
+{
+    const QString base = copyOfClean();
+    QVERIFY( QFile::rename( base + ".dbf", base + "-table.dbf" ) );
+    QVERIFY( QFile::link( base + "-table.dbf", base + ".dbf" ) );
+    QVERIFY( !Dataset::open( base + ".shp" )->damage().isDamaged() );
 }
 
 void TestGisDamage::virtualPathsAreNotOpened_data()

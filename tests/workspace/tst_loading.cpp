@@ -462,6 +462,9 @@ class TestLoading : public QObject
                                 << "20_wind.shp: it is not a regular file; the layer was not loaded.";
         QTest::newRow( "FIFO part" ) << unopened( ReadDamage::Unopened::NotRegularFile, "20_wind.dbf" )
                                      << "20_wind.shp: 20_wind.dbf is not a regular file; the layer was not loaded.";
+        QTest::newRow( "link out of the folder" ) << unopened( ReadDamage::Unopened::LinkOutside, "20_wind.dbf" )
+                                                  << "20_wind.shp: 20_wind.dbf is a link to a file outside the folder; the layer "
+                                                     "was not loaded.";
         QTest::newRow( "no index" ) << unopened( ReadDamage::Unopened::MissingIndex, "20_wind.shx" )
                                     << "20_wind.shp: its index file 20_wind.shx is missing; the layer was not loaded.";
         QTest::newRow( "short index" ) << unopened( ReadDamage::Unopened::DamagedIndex, "20_wind.shx" )
