@@ -1,5 +1,6 @@
 #include "Dataset.h"
 
+#include "ExpressionFilter.h"
 #include "GeometryOps.h"
 #include "GisError.h"
 #include "TableDesc.h"
@@ -610,6 +611,8 @@ std::vector<qint64> Dataset::search( const QString &where ) const
             found[i] = static_cast<qint64>( i );
         return found;
     }
+    if ( std::optional<std::vector<qint64>> quick = expressionfilter::evaluate( *this, where ) )
+        return std::move( *quick );
 
     std::lock_guard<std::mutex> lock( d->searchMutex );
     QuietGdal quiet;

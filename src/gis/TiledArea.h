@@ -1,0 +1,83 @@
+#pragma once
+
+#include "Geometry.h"
+#include "PreparedSet.h"
+
+#include <QtGlobal>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace gis
+{
+
+/**
+ * A polygonal area (a union of polygons) kept as its parts within the
+ * squares of a lattice: squares of side tileSize() whose corners lie on
+ * whole multiples of it. Each square holds the area's part inside it, so a
+ * small geometry meets only a few small pieces instead of one polygon of the
+ * whole country, and building the area is one independent union per square,
+ * run on all cores. A tile size of 0 keeps the whole area as one piece.
+ *
+ * Built once, then only read: intersect() and subtract() may run on several
+ * threads at once, each passing its own worker index (see OrderedWork) for
+ * its prepared pieces; an area used by one thread only may always pass 0.
+ * Results are polygonal (Polygon or MultiPolygon) or null, like those of the
+ * geometry operations; GEOS failures throw GisError.
+ */
+class TiledArea
+{
+  public:
+    //! What an intersect() or subtract() found.
+    struct Overlap
+    {
+        Geometry part;      //!< the part computed; null when none is left
+        bool whole = false; //!< the geometry itself is the answer (inside the area, or clear of it)
+    };
+
+    TiledArea();
+    ~TiledArea();
+    TiledArea( TiledArea && ) noexcept;
+    TiledArea &operator=( TiledArea && ) noexcept;
+
+    /**
+     * The union of \a parts (their polygonal parts; null pointers are
+     * skipped), cut at the lattice of \a tileSize. \a parallel builds the
+     * squares on the component's worker threads; pass false from inside a
+     * worker.
+     */
+    static TiledArea unionOf( const std::vector<const GEOSGeometry *> &parts, double tileSize, bool parallel );
+    //! The common part of two areas of the same tile size (GisError otherwise), square by square.
+    static TiledArea intersection( const TiledArea &a, const TiledArea &b, bool parallel );
+
+    bool isEmpty() const { return mPieces.empty(); }
+    double tileSize() const { return mTileSize; }
+    size_t pieceCount() const { return mPieces.size(); }
+    double area() const;
+    //! The whole area as one geometry (the union of its pieces), null when empty.
+    Geometry toGeometry() const;
+
+    //! \a g within the area: whole when \a g lies inside it, otherwise the common part (null: none).
+    Overlap intersect( const Geometry &g, int worker ) const;
+    //! \a g less the area: whole when \a g does not meet it, otherwise what remains (null: nothing).
+    Overlap subtract( const Geometry &g, int worker ) const;
+
+  private:
+    struct Piece
+    {
+        qint64 ix = 0;
+        qint64 iy = 0;
+        Geometry shape;
+    };
+    //! Indices of the pieces that meet \a g (by envelope, then exactly), in lattice order; sets \a covered when one covers \a g.
+    std::vector<size_t> piecesMeeting( const Geometry &g, int worker, bool &covered ) const;
+    void index();
+
+    double mTileSize = 0;
+    std::vector<Piece> mPieces; //!< ordered by ( ix, iy )
+    std::unordered_map<quint64, size_t> mByTile;
+    std::unique_ptr<PreparedSet> mPrepared;
+};
+
+} // namespace gis

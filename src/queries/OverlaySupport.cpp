@@ -1,0 +1,146 @@
+#include "OverlaySupport.h"
+
+#include "md_query_functions2.h"
+
+#include "common/Dialogs.h"
+#include "gis/GisError.h"
+#include "gis/OrderedWork.h"
+
+#include <QApplication>
+
+#include <algorithm>
+
+namespace md_query_functions2
+{
+
+namespace
+{
+//! Wind polygons across one lattice square.
+constexpr double kPolygonsPerTile = 8;
+//! A map is cut into no more than this many squares across.
+constexpr double kMostTilesAcross = 512;
+//! Polygons with more vertices than this are cut at the lattice before many small ones are tested against them.
+constexpr int kLargePolygonVertices = 2000;
+//! Wind polygons whose size decides the lattice.
+constexpr qint64 kSizeSamples = 257;
+} // namespace
+
+WindSelection WindSelection::search( const QueryInputs &inputs, const QString &expression )
+{
+    WindSelection s;
+    s.mRecords = inputs.layer( kWindFile )->searchExpression( expression );
+    s.mDataset = s.mRecords.dataset();
+    if ( !s.mDataset )
+        throw gis::GisError( "the wind layer has no data" );
+    s.mValueField = s.mDataset->fieldIndex( kWindField );
+    if ( s.mValueField < 0 )
+        throw gis::GisError( "the wind layer has no WINDPWRD" );
+    s.mFeatureCount = FeatureCount( s.mRecords );
+    s.mPolygonSelected.assign( static_cast<size_t>( s.mDataset->recordCount() ), false );
+    for ( qint64 r : s.mRecords.records() )
+        s.mPolygonSelected[static_cast<size_t>( r )] = s.mDataset->shape( r ).isPolygonal();
+    return s;
+}
+
+std::shared_ptr<const gis::Geometry> WindSelection::sharedShape( qint64 record ) const
+{
+    return std::shared_ptr<const gis::Geometry>( mDataset, &mDataset->shape( record ) );
+}
+
+std::vector<qint64> WindSelection::meeting( const gis::Rect &r ) const
+{
+    std::vector<qint64> found = mDataset->recordsInRect( r );
+    found.erase( std::remove_if( found.begin(), found.end(),
+                                 [this]( qint64 i ) { return !mPolygonSelected[static_cast<size_t>( i )]; } ),
+                 found.end() );
+    std::sort( found.begin(), found.end() );
+    return found;
+}
+
+void AddWindPiece( const WindSelection &wind, WindPiece &piece )
+{
+    if ( piece.whole )
+        AddResult( wind.sharedShape( piece.record ), kWindField, wind.value( piece.record ) );
+    else if ( !piece.part.isNull() )
+        AddResult( std::make_shared<const gis::Geometry>( std::move( piece.part ) ), kWindField,
+                   wind.value( piece.record ) );
+}
+
+bool AddWindPiecesInOrder( const WindSelection &wind, const RecordLoopStage &stage, const QueryCallbacks &callbacks,
+                           const std::function<gis::TiledArea::Overlap( const gis::Geometry &, int worker )> &overlap )
+{
+    const std::vector<qint64> &records = wind.recordIndices();
+    cResults.reserve( static_cast<qint64>( records.size() ) );
+    gis::OrderedResults<WindPiece> pieces( static_cast<qint64>( records.size() ), [&]( qint64 i, int worker ) {
+        WindPiece piece;
+        piece.record = records[static_cast<size_t>( i )];
+        const gis::Geometry &shape = wind.shape( piece.record );
+        if ( !shape.isPolygonal() )
+            return piece;
+        gis::TiledArea::Overlap found = overlap( shape, worker );
+        piece.whole = found.whole;
+        piece.part = std::move( found.part );
+        return piece;
+    } );
+    return RunItemLoop( pieces.count(), wind.featureCount(), stage, callbacks, [&]( qint64 i ) {
+        WindPiece piece = pieces.take( i );
+        AddWindPiece( wind, piece );
+    } );
+}
+
+double OverlayTileSize( const QueryInputs &inputs )
+{
+    std::shared_ptr<const gis::Dataset> wind;
+    if ( inputs.hasLayer( kWindFile ) )
+        wind = inputs.layer( kWindFile )->geoDataset();
+
+    double across = std::max( inputs.fullExtent.width(), inputs.fullExtent.height() );
+    std::vector<double> sizes;
+    if ( wind )
+    {
+        across = std::max( { across, wind->extent().width(), wind->extent().height() } );
+        const qint64 n = wind->recordCount();
+        const qint64 step = std::max<qint64>( 1, n / kSizeSamples );
+        for ( qint64 r = 0; r < n; r += step )
+        {
+            if ( const std::optional<gis::Rect> env = wind->shape( r ).envelope() )
+                sizes.push_back( std::max( env->width(), env->height() ) );
+        }
+    }
+    double size = 0;
+    if ( !sizes.empty() )
+    {
+        std::nth_element( sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>( sizes.size() / 2 ), sizes.end() );
+        size = sizes[sizes.size() / 2] * kPolygonsPerTile;
+    }
+    if ( size <= 0 )
+        size = across / 64;
+    // Tiny polygons on a wide map would make a lattice of millions of squares.
+    return std::max( size, across / kMostTilesAcross );
+}
+
+gis::TiledArea UnionOfPolygons( const gis::Recordset &records, double tileSize )
+{
+    std::vector<const GEOSGeometry *> shapes;
+    const auto &dataset = records.dataset();
+    for ( qint64 r : records.records() )
+    {
+        const gis::Geometry &shape = dataset->shape( r );
+        if ( shape.isPolygonal() )
+            shapes.push_back( shape.get() );
+    }
+    return gis::TiledArea::unionOf( shapes, tileSize, true );
+}
+
+gis::TiledArea LocalArea( const gis::Geometry &polygon, double tileSize )
+{
+    const int vertices = polygon.isNull() ? 0 : GEOSGetNumCoordinates_r( gis::geosContext(), polygon.get() );
+    return gis::TiledArea::unionOf( { polygon.get() }, vertices > kLargePolygonVertices ? tileSize : 0, false );
+}
+
+void ShowMessage( const QString &text )
+{
+    Dialogs::instance().message( QApplication::activeWindow(), text, kAppTitle, Dialogs::Icon::None );
+}
+
+} // namespace md_query_functions2

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "QueryCallbacks.h"
+#include "QueryInputs.h"
+#include "md_query_functions2.h"
+
+#include "gis/Recordset.h"
+#include "gis/TiledArea.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+/**
+ * What the overlay queries share: the standard files and texts they use,
+ * the selected wind polygons with their spatial look-up, the pieces the
+ * overlays compute ahead on worker threads and add in order, and the
+ * lattice on which zones and protected areas are cut.
+ */
+namespace md_query_functions2
+{
+inline const QString kWindFile = QStringLiteral( "20_wind.shp" );
+inline const QString kWindField = QStringLiteral( "WINDPWRD" );
+inline const QString kLandUseFile = QStringLiteral( "02_landuse.shp" );
+inline const QString kProtectedFile = QStringLiteral( "31_protectedarea.shp" );
+inline const QString kRoadsFile = QStringLiteral( "43_roads.shp" );
+inline const QString kTransmissionFile = QStringLiteral( "44_transmissionline.shp" );
+inline const QString kSubCountryFile = QStringLiteral( "37_subcountrybnd2.shp" );
+inline const QString kRailroadFile = QStringLiteral( "42_railroad.shp" );
+//! Selects every record of a standard layer.
+inline const QString kAllFeatures = QStringLiteral( "FeatureID > -1" );
+inline const QString kOverlaying = QStringLiteral( "Overlaying..." );
+inline const QString kQueryFailed = QStringLiteral( "Error generated in while performing the query" );
+
+//! The reference layers hidden before a wind query, in the order they are hidden.
+inline const QStringList kWindReferenceLayers { kSubCountryFile, kRailroadFile, kRoadsFile, kTransmissionFile };
+
+/**
+ * The wind records an overlay works on: the records of 20_wind.shp that a
+ * selection expression picks, in record order, with a look-up of those whose
+ * envelope meets a rectangle. Read-only once searched, so worker threads may
+ * use it.
+ */
+class WindSelection
+{
+  public:
+    WindSelection() = default;
+    //! Searches the wind layer of \a inputs with \a expression. Throws GisError (no layer, failing search, no WINDPWRD).
+    static WindSelection search( const QueryInputs &inputs, const QString &expression );
+
+    const gis::Recordset &records() const { return mRecords; }
+    //! The selected records, in record order.
+    const std::vector<qint64> &recordIndices() const { return mRecords.records(); }
+    //! The "FeatureID" count of the selection: the denominator of the captions.
+    qint64 featureCount() const { return mFeatureCount; }
+
+    const gis::Geometry &shape( qint64 record ) const { return mDataset->shape( record ); }
+    //! The record's own shape, shared with the dataset (no copy).
+    std::shared_ptr<const gis::Geometry> sharedShape( qint64 record ) const;
+    const QVariant &value( qint64 record ) const { return mDataset->value( record, mValueField ); }
+
+    //! Selected polygon records whose envelope meets \a r, in record order.
+    std::vector<qint64> meeting( const gis::Rect &r ) const;
+
+  private:
+    std::shared_ptr<const gis::Dataset> mDataset;
+    gis::Recordset mRecords;
+    qint64 mFeatureCount = 0;
+    int mValueField = -1;
+    std::vector<bool> mPolygonSelected; //!< by dataset record
+};
+
+//! A result an overlay found for one wind record: its polygon whole, or a part computed from it.
+struct WindPiece
+{
+    qint64 record = -1;
+    gis::Geometry part;
+    bool whole = false;
+};
+
+//! Adds \a piece to the result model with its wind record's WINDPWRD value (the adding steps of the record loop).
+void AddWindPiece( const WindSelection &wind, WindPiece &piece );
+
+/**
+ * The walk of the overlays that give at most one result per wind polygon:
+ * \a overlap computes each selected polygon's piece on the worker threads
+ * (a wind record that is not a polygon, or a failing \a overlap, gives
+ * none), and the record loop of \a stage adds the pieces in record order,
+ * with its yields, stop test and captions. Returns false when stopped.
+ */
+bool AddWindPiecesInOrder( const WindSelection &wind, const RecordLoopStage &stage, const QueryCallbacks &callbacks,
+                           const std::function<gis::TiledArea::Overlap( const gis::Geometry &, int worker )> &overlap );
+
+/**
+ * Side of the lattice squares on which the overlays cut zones and protected
+ * areas: eight wind polygons wide, so that a wind polygon meets one square
+ * or two and each square holds a small part of a zone.
+ */
+double OverlayTileSize( const QueryInputs &inputs );
+
+//! The union of the polygon records of \a records, cut at the lattice of \a tileSize (all cores).
+gis::TiledArea UnionOfPolygons( const gis::Recordset &records, double tileSize );
+
+/**
+ * \a polygon made ready for many tests on one thread: a small polygon is
+ * kept whole, a large one is cut at the lattice of \a tileSize, so that a
+ * small geometry meets only a small part of it.
+ */
+gis::TiledArea LocalArea( const gis::Geometry &polygon, double tileSize );
+
+//! A message box with only an OK button and the application's title.
+void ShowMessage( const QString &text );
+} // namespace md_query_functions2
