@@ -86,12 +86,13 @@ std::optional<Op> opOf( const QString &text )
 
 /**
  * "field op number": a plain identifier, a comparison and a plain decimal
- * number (no exponent, no grouping, a point as the separator).
+ * number (no exponent, no grouping, a point as the separator, digits before
+ * it, no plus sign: OGR refuses ".5" and "+5", so they are left to it).
  */
 std::optional<Comparison> comparisonOf( const Dataset &ds, const QString &text )
 {
     static const QRegularExpression pattern( QStringLiteral(
-        R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*(<=|>=|<>|!=|<|>|=)\s*([-+]?(?:\d+(?:\.\d*)?|\.\d+))\s*$)" ) );
+        R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*(<=|>=|<>|!=|<|>|=)\s*(-?\d+(?:\.\d*)?)\s*$)" ) );
     const QRegularExpressionMatch m = pattern.match( text );
     if ( !m.hasMatch() )
         return std::nullopt;
