@@ -169,7 +169,7 @@ TiledArea TiledArea::unionOf( const std::vector<const GEOSGeometry *> &parts, do
     for ( size_t t = 0; t < tiles.size(); ++t )
     {
         if ( !pieces[t].isNull() )
-            area.mPieces.push_back( { tiles[t].first.first, tiles[t].first.second, std::move( pieces[t] ) } );
+            area.mPieces.push_back( { tiles[t].first.first, tiles[t].first.second, std::move( pieces[t] ), {} } );
     }
     area.index();
     return area;
@@ -198,7 +198,7 @@ TiledArea TiledArea::intersection( const TiledArea &a, const TiledArea &b, bool 
         if ( !pieces[p].isNull() )
         {
             const Piece &from = a.mPieces[pairs[p].first];
-            area.mPieces.push_back( { from.ix, from.iy, std::move( pieces[p] ) } );
+            area.mPieces.push_back( { from.ix, from.iy, std::move( pieces[p] ), {} } );
         }
     }
     area.index();
@@ -211,10 +211,20 @@ void TiledArea::index()
     std::vector<const GEOSGeometry *> shapes;
     for ( size_t i = 0; i < mPieces.size(); ++i )
     {
+        mPieces[i].envelope = mPieces[i].shape.envelope().value_or( Rect {} );
         mByTile.emplace( keyOf( mPieces[i].ix, mPieces[i].iy ), i );
         shapes.push_back( mPieces[i].shape.get() );
     }
     mPrepared = std::make_unique<PreparedSet>( std::move( shapes ), OrderedWork::maxWorkers() );
+}
+
+std::vector<Rect> TiledArea::pieceEnvelopes() const
+{
+    std::vector<Rect> envelopes;
+    envelopes.reserve( mPieces.size() );
+    for ( const Piece &p : mPieces )
+        envelopes.push_back( p.envelope );
+    return envelopes;
 }
 
 double TiledArea::area() const
@@ -275,8 +285,7 @@ std::vector<size_t> TiledArea::piecesMeeting( const Geometry &g, int worker, boo
     GEOSContextHandle_t h = geosContext();
     for ( size_t c : candidates )
     {
-        const std::optional<Rect> pieceEnv = mPieces[c].shape.envelope();
-        if ( !pieceEnv || !meets( *pieceEnv, *env ) )
+        if ( !meets( mPieces[c].envelope, *env ) )
             continue;
         const GEOSPreparedGeometry *prepared = mPrepared->prepared( worker, c );
         const char hit = prepared ? GEOSPreparedIntersects_r( h, prepared, g.get() )

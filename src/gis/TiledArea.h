@@ -52,6 +52,8 @@ class TiledArea
     static TiledArea intersection( const TiledArea &a, const TiledArea &b, bool parallel );
 
     bool isEmpty() const { return mPieces.empty(); }
+    //! Envelopes of the pieces: a geometry that meets none of them lies clear of the area.
+    std::vector<Rect> pieceEnvelopes() const;
     double tileSize() const { return mTileSize; }
     size_t pieceCount() const { return mPieces.size(); }
     double area() const;
@@ -69,6 +71,7 @@ class TiledArea
         qint64 ix = 0;
         qint64 iy = 0;
         Geometry shape;
+        Rect envelope;
     };
     //! Indices of the pieces that meet \a g (by envelope, then exactly), in lattice order; sets \a covered when one covers \a g.
     std::vector<size_t> piecesMeeting( const Geometry &g, int worker, bool &covered ) const;

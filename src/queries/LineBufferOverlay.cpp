@@ -198,8 +198,7 @@ void Wind_Buffer_Overlay( const QueryInputs &inputs, const QueryCallbacks &callb
     // Inside the walk a failing intersection only costs that record its piece.
     try
     {
-        AddWindPiecesInOrder( wind, RecordLoopStage { kOverlaying, 1, 0, true }, callbacks,
-                              [&]( const gis::Geometry &shape, int worker ) { return zone.intersect( shape, worker ); } );
+        AddWindPiecesInOrder( wind, zone, Keep::Inside, RecordLoopStage { kOverlaying, 1, 0, true }, callbacks );
     }
     catch ( const std::exception & )
     {

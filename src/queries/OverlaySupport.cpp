@@ -36,9 +36,9 @@ WindSelection WindSelection::search( const QueryInputs &inputs, const QString &e
     if ( s.mValueField < 0 )
         throw gis::GisError( "the wind layer has no WINDPWRD" );
     s.mFeatureCount = FeatureCount( s.mRecords );
-    s.mPolygonSelected.assign( static_cast<size_t>( s.mDataset->recordCount() ), false );
+    s.mSelected.assign( static_cast<size_t>( s.mDataset->recordCount() ), false );
     for ( qint64 r : s.mRecords.records() )
-        s.mPolygonSelected[static_cast<size_t>( r )] = s.mDataset->shape( r ).isPolygonal();
+        s.mSelected[static_cast<size_t>( r )] = true;
     return s;
 }
 
@@ -51,7 +51,9 @@ std::vector<qint64> WindSelection::meeting( const gis::Rect &r ) const
 {
     std::vector<qint64> found = mDataset->recordsInRect( r );
     found.erase( std::remove_if( found.begin(), found.end(),
-                                 [this]( qint64 i ) { return !mPolygonSelected[static_cast<size_t>( i )]; } ),
+                                 [this]( qint64 i ) {
+                                     return !mSelected[static_cast<size_t>( i )] || !mDataset->shape( i ).isPolygonal();
+                                 } ),
                  found.end() );
     std::sort( found.begin(), found.end() );
     return found;
@@ -66,18 +68,36 @@ void AddWindPiece( const WindSelection &wind, WindPiece &piece )
                    wind.value( piece.record ) );
 }
 
-bool AddWindPiecesInOrder( const WindSelection &wind, const RecordLoopStage &stage, const QueryCallbacks &callbacks,
-                           const std::function<gis::TiledArea::Overlap( const gis::Geometry &, int worker )> &overlap )
+std::vector<bool> WindSelection::near( const std::vector<gis::Rect> &envelopes ) const
+{
+    std::vector<bool> found( mSelected.size(), false );
+    for ( const gis::Rect &r : envelopes )
+    {
+        for ( qint64 i : mDataset->recordsInRect( r ) )
+            found[static_cast<size_t>( i )] = true;
+    }
+    return found;
+}
+
+bool AddWindPiecesInOrder( const WindSelection &wind, const gis::TiledArea &area, Keep keep,
+                           const RecordLoopStage &stage, const QueryCallbacks &callbacks )
 {
     const std::vector<qint64> &records = wind.recordIndices();
     cResults.reserve( static_cast<qint64>( records.size() ) );
+    // Most wind polygons of a country lie far from a zone: found by the spatial index, not polygon by polygon.
+    const std::vector<bool> near = wind.near( area.pieceEnvelopes() );
     gis::OrderedResults<WindPiece> pieces( static_cast<qint64>( records.size() ), [&]( qint64 i, int worker ) {
         WindPiece piece;
         piece.record = records[static_cast<size_t>( i )];
         const gis::Geometry &shape = wind.shape( piece.record );
         if ( !shape.isPolygonal() )
             return piece;
-        gis::TiledArea::Overlap found = overlap( shape, worker );
+        if ( !near[static_cast<size_t>( piece.record )] )
+        {
+            piece.whole = keep == Keep::Outside;
+            return piece;
+        }
+        gis::TiledArea::Overlap found = keep == Keep::Inside ? area.intersect( shape, worker ) : area.subtract( shape, worker );
         piece.whole = found.whole;
         piece.part = std::move( found.part );
         return piece;

@@ -11,7 +11,6 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -65,13 +64,15 @@ class WindSelection
 
     //! Selected polygon records whose envelope meets \a r, in record order.
     std::vector<qint64> meeting( const gis::Rect &r ) const;
+    //! By dataset record: whether its envelope meets one of \a envelopes.
+    std::vector<bool> near( const std::vector<gis::Rect> &envelopes ) const;
 
   private:
     std::shared_ptr<const gis::Dataset> mDataset;
     gis::Recordset mRecords;
     qint64 mFeatureCount = 0;
     int mValueField = -1;
-    std::vector<bool> mPolygonSelected; //!< by dataset record
+    std::vector<bool> mSelected; //!< by dataset record
 };
 
 //! A result an overlay found for one wind record: its polygon whole, or a part computed from it.
@@ -85,15 +86,23 @@ struct WindPiece
 //! Adds \a piece to the result model with its wind record's WINDPWRD value (the adding steps of the record loop).
 void AddWindPiece( const WindSelection &wind, WindPiece &piece );
 
+//! Which part of a wind polygon an overlay keeps.
+enum class Keep
+{
+    Inside,  //!< the part inside the area
+    Outside, //!< the part outside it
+};
+
 /**
  * The walk of the overlays that give at most one result per wind polygon:
- * \a overlap computes each selected polygon's piece on the worker threads
- * (a wind record that is not a polygon, or a failing \a overlap, gives
- * none), and the record loop of \a stage adds the pieces in record order,
- * with its yields, stop test and captions. Returns false when stopped.
+ * each selected polygon's part inside or outside \a area is computed on the
+ * worker threads (a wind record that is not a polygon, or a failing
+ * overlay, gives none), and the record loop of \a stage adds the parts in
+ * record order, with its yields, stop test and captions. Returns false when
+ * stopped.
  */
-bool AddWindPiecesInOrder( const WindSelection &wind, const RecordLoopStage &stage, const QueryCallbacks &callbacks,
-                           const std::function<gis::TiledArea::Overlap( const gis::Geometry &, int worker )> &overlap );
+bool AddWindPiecesInOrder( const WindSelection &wind, const gis::TiledArea &area, Keep keep,
+                           const RecordLoopStage &stage, const QueryCallbacks &callbacks );
 
 /**
  * Side of the lattice squares on which the overlays cut zones and protected

@@ -67,10 +67,8 @@ void Wind_Protected_Overlay( const QueryInputs &inputs, const QueryCallbacks &ca
             return;
         }
 
-        AddWindPiecesInOrder( wind, RecordLoopStage { kOverlaying, 1, 1, true }, callbacks,
-                              [&]( const gis::Geometry &shape, int worker ) {
-                                  return protectedAreas.subtract( shape, worker );
-                              } );
+        AddWindPiecesInOrder( wind, protectedAreas, Keep::Outside, RecordLoopStage { kOverlaying, 1, 1, true },
+                              callbacks );
     }
     catch ( const std::exception & )
     {

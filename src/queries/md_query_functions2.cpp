@@ -303,10 +303,15 @@ bool RunItemLoop( qint64 count, qint64 total, const RecordLoopStage &stage, cons
 
 qint64 FeatureCount( const gis::Recordset &records )
 {
+    // The statistics' count: the records whose FeatureID is not null.
     qint64 count = 0;
     const auto &dataset = records.dataset();
-    if ( dataset && dataset->fieldIndex( QStringLiteral( "FeatureID" ) ) >= 0 )
-        count = records.calculateStatistics( QStringLiteral( "FeatureID" ) ).count;
+    const int field = dataset ? dataset->fieldIndex( QStringLiteral( "FeatureID" ) ) : -1;
+    if ( field >= 0 )
+    {
+        for ( qint64 r : records.records() )
+            count += dataset->value( r, field ).isNull() ? 0 : 1;
+    }
     return count > 0 ? count : records.count();
 }
 
@@ -331,7 +336,7 @@ bool AddResult( std::shared_ptr<const gis::Geometry> shape, const QString &value
     }();
     gis::Symbol symbol = prototype;
     md_functions::SetSymbolColorByValue( valueField, number, &symbol );
-    return cResults.add( std::move( shape ), symbol, value );
+    return cResults.add( std::move( shape ), std::move( symbol ), value );
 }
 
 std::shared_ptr<const gis::Geometry> SharedShape( const gis::Recordset &records )
