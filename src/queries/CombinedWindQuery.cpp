@@ -30,9 +30,7 @@ void wind_all( const QueryInputs &inputs, const QueryCallbacks &callbacks )
 {
     try
     {
-        HideReferenceLayers( inputs, kWindReferenceLayers );
-        callbacks.redraw();
-        callbacks.repaint( true );
+        HideAndRedraw( inputs, callbacks, kWindReferenceLayers );
         // No on the road question ends the query before the transmission lines are read.
         const std::optional<gis::TiledArea> roadZone = create_line_buffers( inputs, callbacks, kRoadsFile, fRoadBufferKm );
         if ( !roadZone || Constants::bCancelQuery )

@@ -29,9 +29,7 @@ void wind_with_land_use( const QueryInputs &inputs, const QueryCallbacks &callba
 {
     try
     {
-        HideReferenceLayers( inputs, kWindReferenceLayers );
-        callbacks.redraw();
-        callbacks.repaint( true );
+        HideAndRedraw( inputs, callbacks, kWindReferenceLayers );
         Wind_Landuse_Overlay( inputs, callbacks );
     }
     catch ( const std::exception & )

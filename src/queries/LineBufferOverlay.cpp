@@ -90,9 +90,7 @@ void ShowMergeCaptions( const QueryCallbacks &callbacks, const std::vector<gis::
 void RunBufferQuery( const QueryInputs &inputs, const QueryCallbacks &callbacks, const QStringList &hidden,
                      const QString &file, float km )
 {
-    HideReferenceLayers( inputs, hidden );
-    callbacks.redraw();
-    callbacks.repaint( true );
+    HideAndRedraw( inputs, callbacks, hidden );
     const std::optional<gis::TiledArea> zone = create_line_buffers( inputs, callbacks, file, km );
     if ( !Constants::bCancelQuery && zone )
         Wind_Buffer_Overlay( inputs, callbacks, *zone );
@@ -179,21 +177,8 @@ std::optional<gis::TiledArea> create_line_buffers( const QueryInputs &inputs, co
 void Wind_Buffer_Overlay( const QueryInputs &inputs, const QueryCallbacks &callbacks, const gis::TiledArea &zone )
 {
     WindSelection wind;
-    try
-    {
-        callbacks.setCaption( kOverlaying );
-        callbacks.repaint( true );
-        const QString expression = CreateWindSelectExpression( inputs );
-        if ( expression.isEmpty() )
-            return; // the builder has reported it
-        wind = WindSelection::search( inputs, expression );
-        SetValueField( kWindField );
-    }
-    catch ( const std::exception & )
-    {
-        ErrorMessage( kQueryFailed, 48 );
+    if ( !StartWindOverlay( inputs, callbacks, wind ) )
         return;
-    }
 
     // Inside the walk a failing intersection only costs that record its piece.
     try

@@ -3,6 +3,7 @@
 #include "md_query_functions2.h"
 
 #include "common/Dialogs.h"
+#include "common/ErrorMessage.h"
 #include "gis/GisError.h"
 #include "gis/OrderedWork.h"
 
@@ -40,6 +41,36 @@ WindSelection WindSelection::search( const QueryInputs &inputs, const QString &e
     for ( qint64 r : s.mRecords.records() )
         s.mSelected[static_cast<size_t>( r )] = true;
     return s;
+}
+
+bool StartWindOverlay( const QueryInputs &inputs, const QueryCallbacks &callbacks, WindSelection &wind,
+                       const std::function<void()> &before )
+{
+    try
+    {
+        callbacks.setCaption( kOverlaying );
+        callbacks.repaint( true );
+        if ( before )
+            before();
+        const QString expression = CreateWindSelectExpression( inputs );
+        if ( expression.isEmpty() )
+            return false; // the builder has reported it
+        wind = WindSelection::search( inputs, expression );
+        SetValueField( kWindField );
+        return true;
+    }
+    catch ( const std::exception & )
+    {
+        ErrorMessage( kQueryFailed, 48 );
+        return false;
+    }
+}
+
+void HideAndRedraw( const QueryInputs &inputs, const QueryCallbacks &callbacks, const QStringList &files )
+{
+    HideReferenceLayers( inputs, files );
+    callbacks.redraw();
+    callbacks.repaint( true );
 }
 
 std::shared_ptr<const gis::Geometry> WindSelection::sharedShape( qint64 record ) const

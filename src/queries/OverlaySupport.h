@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -74,6 +75,20 @@ class WindSelection
     int mValueField = -1;
     std::vector<bool> mSelected; //!< by dataset record
 };
+
+/**
+ * The start every wind overlay shares: the caption "Overlaying...", then
+ * \a before (another search of the overlay, when given), then the wind
+ * selection of the chosen range, and WINDPWRD as the value field. A failure
+ * is reported with the overlay's text "Error generated in while performing
+ * the query" (a wind range the builder refuses, by the builder); then the
+ * overlay must not go on (false).
+ */
+bool StartWindOverlay( const QueryInputs &inputs, const QueryCallbacks &callbacks, WindSelection &wind,
+                       const std::function<void()> &before = {} );
+
+//! Hides the reference layers \a files that are loaded, then redraws the map and the window.
+void HideAndRedraw( const QueryInputs &inputs, const QueryCallbacks &callbacks, const QStringList &files );
 
 //! A result an overlay found for one wind record: its polygon whole, or a part computed from it.
 struct WindPiece

@@ -12,9 +12,7 @@ void wind_minus_protected_areas( const QueryInputs &inputs, const QueryCallbacks
 {
     try
     {
-        HideReferenceLayers( inputs, kWindReferenceLayers );
-        callbacks.redraw();
-        callbacks.repaint( true );
+        HideAndRedraw( inputs, callbacks, kWindReferenceLayers );
         Wind_Protected_Overlay( inputs, callbacks );
     }
     catch ( const std::exception & )
@@ -27,22 +25,10 @@ void Wind_Protected_Overlay( const QueryInputs &inputs, const QueryCallbacks &ca
 {
     gis::Recordset protectedRecords;
     WindSelection wind;
-    try
-    {
-        callbacks.setCaption( kOverlaying );
-        callbacks.repaint( true );
-        protectedRecords = inputs.layer( kProtectedFile )->searchExpression( kAllFeatures );
-        const QString expression = CreateWindSelectExpression( inputs );
-        if ( expression.isEmpty() )
-            return; // the builder has reported it
-        wind = WindSelection::search( inputs, expression );
-        SetValueField( kWindField );
-    }
-    catch ( const std::exception & )
-    {
-        ErrorMessage( kQueryFailed, 48 );
+    if ( !StartWindOverlay( inputs, callbacks, wind, [&] {
+             protectedRecords = inputs.layer( kProtectedFile )->searchExpression( kAllFeatures );
+         } ) )
         return;
-    }
 
     // From here on a failing step costs only what it would have added; nothing is reported.
     try
