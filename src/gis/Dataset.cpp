@@ -548,6 +548,7 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         const Geometry &shape = self.mShapes[i];
         if ( shape.isEmpty() )
             continue;
+        prepareForThreads( shape.get() );
         GEOSSTRtree_insert_r( h, p.tree, shape.get(), reinterpret_cast<void *>( static_cast<qintptr>( i ) ) );
         self.includeInExtent( shape );
     }

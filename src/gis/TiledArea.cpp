@@ -98,9 +98,11 @@ TiledArea::~TiledArea() = default;
 TiledArea::TiledArea( TiledArea && ) noexcept = default;
 TiledArea &TiledArea::operator=( TiledArea && ) noexcept = default;
 
-TiledArea TiledArea::unionOf( const std::vector<const GEOSGeometry *> &parts, double tileSize, bool parallel )
+TiledArea TiledArea::unionOf( const std::vector<const GEOSGeometry *> &parts, double tileSize, bool parallel,
+                              std::shared_ptr<const void> partsOwner )
 {
     TiledArea area;
+    area.mPartsOwner = std::move( partsOwner );
     area.mTileSize = tileSize > 0 && std::isfinite( tileSize ) ? tileSize : 0;
     const double size = area.mTileSize;
 
@@ -114,7 +116,11 @@ TiledArea TiledArea::unionOf( const std::vector<const GEOSGeometry *> &parts, do
     for ( const GEOSGeometry *p : parts )
     {
         if ( const std::optional<Rect> env = envelopeOf( p ) )
+        {
+            // Parts are read by several squares' unions at once.
+            prepareForThreads( p );
             inputs.push_back( { p, *env } );
+        }
     }
 
     // Ordered by tile, so the pieces (and all that is computed from them) come out the same in every run.
@@ -163,13 +169,24 @@ TiledArea TiledArea::unionOf( const std::vector<const GEOSGeometry *> &parts, do
             }
         }
         if ( !inside.empty() )
+        {
             pieces[static_cast<size_t>( t )] = unionOfParts( inside );
+            prepareForThreads( pieces[static_cast<size_t>( t )].get() );
+        }
     } );
 
+    for ( const Input &input : inputs )
+    {
+        if ( area.mPartsOwner )
+            area.mParts.push_back( input.shape );
+    }
     for ( size_t t = 0; t < tiles.size(); ++t )
     {
-        if ( !pieces[t].isNull() )
-            area.mPieces.push_back( { tiles[t].first.first, tiles[t].first.second, std::move( pieces[t] ), {} } );
+        if ( pieces[t].isNull() )
+            continue;
+        area.mPieces.push_back( { tiles[t].first.first, tiles[t].first.second, std::move( pieces[t] ), {}, {} } );
+        if ( area.mPartsOwner )
+            area.mPieces.back().parts = std::move( tiles[t].second );
     }
     area.index();
     return area;
@@ -192,13 +209,14 @@ TiledArea TiledArea::intersection( const TiledArea &a, const TiledArea &b, bool 
     forEachTile( static_cast<int>( pairs.size() ), parallel, [&]( int p ) {
         const auto [i, j] = pairs[static_cast<size_t>( p )];
         pieces[static_cast<size_t>( p )] = ops::intersect( a.mPieces[i].shape.get(), b.mPieces[j].shape.get() );
+        prepareForThreads( pieces[static_cast<size_t>( p )].get() );
     } );
     for ( size_t p = 0; p < pairs.size(); ++p )
     {
         if ( !pieces[p].isNull() )
         {
             const Piece &from = a.mPieces[pairs[p].first];
-            area.mPieces.push_back( { from.ix, from.iy, std::move( pieces[p] ), {} } );
+            area.mPieces.push_back( { from.ix, from.iy, std::move( pieces[p] ), {}, {} } );
         }
     }
     area.index();
@@ -348,14 +366,34 @@ TiledArea::Overlap TiledArea::subtract( const Geometry &g, int worker ) const
         result.whole = true;
         return result;
     }
-    if ( hits.size() == 1 )
+    std::vector<const GEOSGeometry *> shapes;
+    if ( mPartsOwner )
     {
-        result.part = ops::difference( g.get(), mPieces[hits.front()].shape.get() );
+        std::vector<size_t> parts;
+        for ( size_t c : hits )
+            parts.insert( parts.end(), mPieces[c].parts.begin(), mPieces[c].parts.end() );
+        std::sort( parts.begin(), parts.end() );
+        parts.erase( std::unique( parts.begin(), parts.end() ), parts.end() );
+        GEOSContextHandle_t h = geosContext();
+        for ( size_t p : parts )
+        {
+            const char hit = GEOSIntersects_r( h, mParts[p], g.get() );
+            if ( hit == 2 )
+                throw GisError( "intersection test failed: " + lastGeosError() );
+            if ( hit == 1 )
+                shapes.push_back( mParts[p] );
+        }
+    }
+    else
+    {
+        for ( size_t c : hits )
+            shapes.push_back( mPieces[c].shape.get() );
+    }
+    if ( shapes.size() == 1 )
+    {
+        result.part = ops::difference( g.get(), shapes.front() );
         return result;
     }
-    std::vector<const GEOSGeometry *> shapes;
-    for ( size_t c : hits )
-        shapes.push_back( mPieces[c].shape.get() );
     const Geometry cut = ops::unionAll( shapes );
     result.part = ops::difference( g.get(), cut.get() );
     return result;

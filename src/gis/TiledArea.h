@@ -21,8 +21,9 @@ namespace gis
  * run on all cores. A tile size of 0 keeps the whole area as one piece.
  *
  * Built once, then only read: intersect() and subtract() may run on several
- * threads at once, each passing its own worker index (see OrderedWork) for
- * its prepared pieces; an area used by one thread only may always pass 0.
+ * threads at once (pieces and parts are made ready for it, see
+ * prepareForThreads()), each passing its own worker index (see OrderedWork)
+ * for its prepared pieces; an area used by one thread only may always pass 0.
  * Results are polygonal (Polygon or MultiPolygon) or null, like those of the
  * geometry operations; GEOS failures throw GisError.
  */
@@ -46,8 +47,15 @@ class TiledArea
      * skipped), cut at the lattice of \a tileSize. \a parallel builds the
      * squares on the component's worker threads; pass false from inside a
      * worker.
+     *
+     * With a \a partsOwner, which keeps the parts alive, the area keeps
+     * them too, and subtract() cuts a geometry by the parts that meet it
+     * rather than by the pieces: where two pieces meet at a square's edge,
+     * their union may leave a sliver of a billionth of a square metre, which
+     * a subtraction would report as land left over.
      */
-    static TiledArea unionOf( const std::vector<const GEOSGeometry *> &parts, double tileSize, bool parallel );
+    static TiledArea unionOf( const std::vector<const GEOSGeometry *> &parts, double tileSize, bool parallel,
+                              std::shared_ptr<const void> partsOwner = nullptr );
     //! The common part of two areas of the same tile size (GisError otherwise), square by square.
     static TiledArea intersection( const TiledArea &a, const TiledArea &b, bool parallel );
 
@@ -72,6 +80,7 @@ class TiledArea
         qint64 iy = 0;
         Geometry shape;
         Rect envelope;
+        std::vector<size_t> parts; //!< the kept parts that meet the square
     };
     //! Indices of the pieces that meet \a g (by envelope, then exactly), in lattice order; sets \a covered when one covers \a g.
     std::vector<size_t> piecesMeeting( const Geometry &g, int worker, bool &covered ) const;
@@ -79,6 +88,8 @@ class TiledArea
 
     double mTileSize = 0;
     std::vector<Piece> mPieces; //!< ordered by ( ix, iy )
+    std::shared_ptr<const void> mPartsOwner;
+    std::vector<const GEOSGeometry *> mParts; //!< the parts of the union, when kept
     std::unordered_map<quint64, size_t> mByTile;
     std::unique_ptr<PreparedSet> mPrepared;
 };

@@ -180,7 +180,7 @@ gis::TiledArea UnionOfPolygons( const gis::Recordset &records, double tileSize )
         if ( shape.isPolygonal() )
             shapes.push_back( shape.get() );
     }
-    return gis::TiledArea::unionOf( shapes, tileSize, true );
+    return gis::TiledArea::unionOf( shapes, tileSize, true, dataset );
 }
 
 gis::TiledArea LocalArea( const gis::Geometry &polygon, double tileSize )

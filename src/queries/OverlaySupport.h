@@ -126,7 +126,7 @@ bool AddWindPiecesInOrder( const WindSelection &wind, const gis::TiledArea &area
  */
 double OverlayTileSize( const QueryInputs &inputs );
 
-//! The union of the polygon records of \a records, cut at the lattice of \a tileSize (all cores).
+//! The union of the polygon records of \a records, cut at the lattice of \a tileSize (all cores), keeping the records' shapes for subtract().
 gis::TiledArea UnionOfPolygons( const gis::Recordset &records, double tileSize );
 
 /**

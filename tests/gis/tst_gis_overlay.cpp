@@ -62,6 +62,7 @@ class TestGisOverlay : public QObject
     void tiledUnionEqualsOneUnion_data();
     void tiledUnionEqualsOneUnion();
     void tiledIntersectionOfAreas();
+    void freshGeometryReadByManyThreads();
     void areasOnOtherLatticesAreRefused();
 
     void orderedWorkHandsOverInOrder_data();
@@ -197,6 +198,47 @@ void TestGisOverlay::tiledIntersectionOfAreas()
 
     QVERIFY( close( TiledArea::intersection( ta, tb, true ).area(), ops::intersect( a, b ).area() ) );
     QVERIFY( TiledArea::intersection( ta, tc, false ).isEmpty() );
+}
+
+void TestGisOverlay::freshGeometryReadByManyThreads()
+{
+    // GEOS computes the envelopes of a geometry and its parts on first use and
+    // keeps them; threads doing that at once on a fresh geometry corrupt
+    // memory. Every round makes a fresh union of many parts and reads it from
+    // all workers at once.
+    QStringList squares;
+    for ( int i = 0; i < 600; ++i )
+        squares << QStringLiteral( "POLYGON ((%1 %2, %3 %2, %3 %4, %1 %4, %1 %2))" )
+                       .arg( 2 * ( i % 30 ) )
+                       .arg( 2 * ( i / 30 ) )
+                       .arg( 2 * ( i % 30 ) + 1 )
+                       .arg( 2 * ( i / 30 ) + 1 );
+    std::vector<Geometry> parts;
+    std::vector<const GEOSGeometry *> pointers;
+    for ( const QString &square : squares )
+        parts.push_back( wkt( square ) );
+    for ( const Geometry &g : parts )
+        pointers.push_back( g.get() );
+    auto outside = []( qint64 i, const Geometry &shared ) {
+        const double x = static_cast<double>( i % 58 ) + 0.5;
+        const Geometry probe =
+            wkt( QStringLiteral( "POLYGON ((%1 0.5, %2 0.5, %2 2.5, %1 2.5, %1 0.5))" ).arg( x ).arg( x + 1 ) );
+        return ops::difference( probe, shared ).area();
+    };
+    std::vector<double> expected;
+    {
+        const Geometry once = ops::unionAll( pointers );
+        for ( qint64 i = 0; i < 240; ++i )
+            expected.push_back( outside( i, once ) );
+    }
+    for ( int round = 0; round < 20; ++round )
+    {
+        const Geometry shared = ops::unionAll( pointers );
+        prepareForThreads( shared.get() );
+        OrderedResults<double> found( 240, [&]( qint64 i, int ) { return outside( i, shared ); }, 1 );
+        for ( qint64 i = 0; i < 240; ++i )
+            QVERIFY( close( found.take( i ), expected[static_cast<size_t>( i )] ) );
+    }
 }
 
 void TestGisOverlay::areasOnOtherLatticesAreRefused()
