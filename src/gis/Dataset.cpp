@@ -1,5 +1,6 @@
 #include "Dataset.h"
 
+#include "ExpressionFilter.h"
 #include "GeometryOps.h"
 #include "GisError.h"
 #include "ShapeRecords.h"
@@ -562,6 +563,7 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         const Geometry &shape = self.mShapes[i];
         if ( shape.isEmpty() )
             continue;
+        prepareForThreads( shape.get() );
         GEOSSTRtree_insert_r( h, p.tree, shape.get(), reinterpret_cast<void *>( static_cast<qintptr>( i ) ) );
         self.includeInExtent( shape );
     }
@@ -632,6 +634,8 @@ std::vector<qint64> Dataset::search( const QString &where ) const
             found[i] = static_cast<qint64>( i );
         return found;
     }
+    if ( std::optional<std::vector<qint64>> quick = expressionfilter::evaluate( *this, where ) )
+        return std::move( *quick );
 
     std::lock_guard<std::mutex> lock( d->searchMutex );
     QuietGdal quiet;

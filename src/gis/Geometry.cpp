@@ -59,6 +59,43 @@ std::string lastGeosError()
     return tContext.lastError;
 }
 
+void prepareForThreads( const GEOSGeometry *g )
+{
+    if ( !g )
+        return;
+    GEOSContextHandle_t h = geosContext();
+    // Asking for a bound computes and keeps the envelope.
+    auto computeEnvelope = [h]( const GEOSGeometry *part ) {
+        double unused = 0;
+        if ( part )
+            GEOSGeom_getXMin_r( h, part, &unused );
+    };
+    computeEnvelope( g );
+    switch ( GEOSGeomTypeId_r( h, g ) )
+    {
+        case GEOS_POLYGON:
+        {
+            computeEnvelope( GEOSGetExteriorRing_r( h, g ) );
+            const int holes = GEOSGetNumInteriorRings_r( h, g );
+            for ( int i = 0; i < holes; ++i )
+                computeEnvelope( GEOSGetInteriorRingN_r( h, g, i ) );
+            break;
+        }
+        case GEOS_MULTIPOINT:
+        case GEOS_MULTILINESTRING:
+        case GEOS_MULTIPOLYGON:
+        case GEOS_GEOMETRYCOLLECTION:
+        {
+            const int parts = GEOSGetNumGeometries_r( h, g );
+            for ( int i = 0; i < parts; ++i )
+                prepareForThreads( GEOSGetGeometryN_r( h, g, i ) );
+            break;
+        }
+        default:
+            break;
+    }
+}
+
 void GeometryDeleter::operator()( GEOSGeometry *g ) const
 {
     if ( g )

@@ -28,6 +28,15 @@ struct GeometryDeleter
 };
 
 /**
+ * Makes \a g safe to read from several threads at once. GEOS computes the
+ * envelope of a geometry, of each of its parts and of each ring on first
+ * use and keeps it in the geometry, so two threads reading a fresh geometry
+ * race on that cache; this computes them all now. Call it from one thread,
+ * before the geometry is shared.
+ */
+void prepareForThreads( const GEOSGeometry *g );
+
+/**
  * An owned GEOS geometry. Copying clones. A default-constructed Geometry is
  * null ("Nothing"); isNull() tells. Shapes of layers are held as Geometry,
  * results of the geometry operations are returned as Geometry.

@@ -143,6 +143,34 @@ Geometry difference( const Geometry &a, const Geometry &b, const std::optional<R
     return finish( runRepaired( "difference", GEOSDifference_r, a.get(), b.get() ), extent );
 }
 
+Geometry intersect( const GEOSGeometry *a, const GEOSGeometry *b )
+{
+    if ( !a || !b )
+        return Geometry();
+    return polygonalPart( runRepaired( "intersection", GEOSIntersection_r, a, b ) );
+}
+
+Geometry difference( const GEOSGeometry *a, const GEOSGeometry *b )
+{
+    if ( !a || !b )
+        return Geometry();
+    return polygonalPart( runRepaired( "difference", GEOSDifference_r, a, b ) );
+}
+
+Geometry clipToRect( const GEOSGeometry *g, const Rect &r )
+{
+    if ( !g )
+        return Geometry();
+    GEOSContextHandle_t h = geosContext();
+    Geometry clipped = polygonalPart(
+        Geometry( GEOSClipByRect_r( h, g, std::min( r.left, r.right ), std::min( r.bottom, r.top ),
+                                    std::max( r.left, r.right ), std::max( r.bottom, r.top ) ) ) );
+    if ( clipped.isNull() || GEOSisValid_r( h, clipped.get() ) == 1 )
+        return clipped;
+    const Geometry box = fromRect( r );
+    return intersect( g, box.get() );
+}
+
 Geometry unionAll( const std::vector<const GEOSGeometry *> &parts )
 {
     GEOSContextHandle_t h = geosContext();

@@ -545,6 +545,7 @@ QueryInputs QueryController::FreezeInputs() const
     inputs.solarResource = cboQueryDropDown3->currentText();
     inputs.distance1Text = txtQuery1[1]->text();
     inputs.distance2Text = txtQuery1[2]->text();
+    inputs.landUseItemCount = lstQuery1->count();
     for ( int i = 0; i < lstQuery1->count(); ++i )
     {
         if ( lstQuery1->item( i )->isSelected() )

@@ -31,6 +31,7 @@ struct QueryInputs
     QString distance1Text;  //!< distance to transmission lines ("Best wind (all)")
     QString distance2Text;  //!< distance to roads or transmission lines
     QStringList selectedLandUses; //!< selected land uses, in list order
+    int landUseItemCount = 0;     //!< items of the land-use list, selected or not
     bool removeProtectedAreas = true;
 
     gis::Rect fullExtent;                 //!< the main map's full extent at the start

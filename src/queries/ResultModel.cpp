@@ -16,10 +16,10 @@ void ResultModel::reset()
     mExists = false;
 }
 
-bool ResultModel::add( std::shared_ptr<const gis::Geometry> shape, const gis::Symbol &symbol, const QVariant &value )
+bool ResultModel::add( std::shared_ptr<const gis::Geometry> shape, gis::Symbol symbol, const QVariant &value )
 {
     if ( !shape || shape->isNull() )
         return false;
-    mRecords.push_back( Record { std::move( shape ), symbol, value } );
+    mRecords.push_back( Record { std::move( shape ), std::move( symbol ), value } );
     return true;
 }

@@ -54,7 +54,7 @@ class ResultModel
 
     void reserve( qint64 n ) { mRecords.reserve( static_cast<size_t>( std::max<qint64>( 0, n ) ) ); }
     //! Appends one result; a null shape is refused (returns false).
-    bool add( std::shared_ptr<const gis::Geometry> shape, const gis::Symbol &symbol, const QVariant &value );
+    bool add( std::shared_ptr<const gis::Geometry> shape, gis::Symbol symbol, const QVariant &value );
 
     const Run &run() const { return mRun; }
     Run &run() { return mRun; }

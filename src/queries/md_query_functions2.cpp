@@ -1,5 +1,10 @@
 #include "md_query_functions2.h"
 
+#include "CombinedWindQuery.h"
+#include "LandUseOverlay.h"
+#include "LineBufferOverlay.h"
+#include "OverlaySupport.h"
+#include "ProtectedAreaOverlay.h"
 #include "QueryChecks.h"
 #include "QueryNames.h"
 #include "QueryNumbers.h"
@@ -23,14 +28,7 @@ QString sSolarField;
 namespace
 {
 
-const QString kWindFile = QStringLiteral( "20_wind.shp" );
-const QString kWindField = QStringLiteral( "WINDPWRD" );
 const QString kCalculating = QStringLiteral( "Calculating..." );
-
-//! The reference layers the range queries hide before they run.
-const QStringList kRangeQueryReferenceLayers { QStringLiteral( "37_subcountrybnd2.shp" ),
-                                               QStringLiteral( "42_railroad.shp" ), QStringLiteral( "43_roads.shp" ),
-                                               QStringLiteral( "44_transmissionline.shp" ) };
 
 double toBound( const QString &text )
 {
@@ -98,22 +96,29 @@ void fill_cShapes_collection( const QueryInputs &inputs, const QueryCallbacks &c
         {
             wind_class_x_or_better( inputs, callbacks );
         }
-        else if ( name == kWindMinusProtected || name == kWindLandUse )
+        else if ( name == kWindMinusProtected )
         {
-            // Overlay queries: their procedures live with the overlays.
+            wind_minus_protected_areas( inputs, callbacks );
+        }
+        else if ( name == kWindLandUse )
+        {
+            wind_with_land_use( inputs, callbacks );
         }
         else if ( name == kWindRoads )
         {
             fRoadBufferKm = toSingleBound( inputs.distance2Text );
+            wind_with_roads( inputs, callbacks );
         }
         else if ( name == kWindTransmission )
         {
             fLineBufferKm = toSingleBound( inputs.distance2Text );
+            wind_with_transmission( inputs, callbacks );
         }
         else if ( name == kWindAll )
         {
             fLineBufferKm = toSingleBound( inputs.distance1Text );
             fRoadBufferKm = toSingleBound( inputs.distance2Text );
+            wind_all( inputs, callbacks );
         }
         else if ( name == kSolar )
         {
@@ -168,7 +173,7 @@ void wind_class_x_or_better( const QueryInputs &inputs, const QueryCallbacks &ca
 {
     try
     {
-        HideReferenceLayers( inputs, kRangeQueryReferenceLayers );
+        HideReferenceLayers( inputs, kWindReferenceLayers );
         callbacks.setCaption( kCalculating );
         callbacks.repaint( true );
         const QString expression = CreateWindSelectExpression( inputs );
@@ -186,7 +191,7 @@ void solar_x_kwhm2_or_better( const QueryInputs &inputs, const QueryCallbacks &c
 {
     try
     {
-        HideReferenceLayers( inputs, kRangeQueryReferenceLayers );
+        HideReferenceLayers( inputs, kWindReferenceLayers );
         callbacks.setCaption( kCalculating );
         callbacks.repaint( true );
         const QString expression = CreateSolarSelectExpression( inputs );
@@ -235,11 +240,16 @@ QString CreateSolarSelectExpression( const QueryInputs &inputs )
     }
 }
 
-bool RunRecordLoop( gis::Recordset &records, qint64 total, const RecordLoopStage &stage,
-                    const QueryCallbacks &callbacks, const std::function<void( const gis::Recordset & )> &handleRecord )
+namespace
 {
-    if ( total <= 0 )
-        total = records.count();
+/**
+ * The common loop over a sequence: \a atEnd, \a handle and \a next walk
+ * it. See RunRecordLoop for what the loop reports and when it yields.
+ */
+template <class AtEnd, class Handle, class Next>
+bool RunLoop( qint64 total, const RecordLoopStage &stage, const QueryCallbacks &callbacks, AtEnd atEnd, Handle handle,
+              Next next )
+{
     const qint64 interval = stage.yieldInterval > 0 ? stage.yieldInterval : 1;
     const QString prefix = stage.stageWord + QLatin1Char( ' ' );
     const QString suffix = QStringLiteral( " finished" );
@@ -248,12 +258,12 @@ bool RunRecordLoop( gis::Recordset &records, qint64 total, const RecordLoopStage
     qint64 captionTenths = -1;
     QString caption;
     qint64 counter = stage.firstCount;
-    while ( !records.eof() )
+    while ( !atEnd() )
     {
         // The yield comes before the stop test, so a Cancel click delivered by it stops at once.
         if ( counter % interval == 0 && callbacks.yieldAndCancelled() )
             return false;
-        handleRecord( records );
+        handle();
         const qint64 tenths = querynumbers::percentTenths( counter, total );
         if ( tenths != captionTenths || caption.isEmpty() )
         {
@@ -263,7 +273,7 @@ bool RunRecordLoop( gis::Recordset &records, qint64 total, const RecordLoopStage
         callbacks.setCaption( caption );
         callbacks.repaint( false );
         ++counter;
-        records.moveNext();
+        next();
     }
     if ( stage.finishedCaption )
     {
@@ -272,13 +282,36 @@ bool RunRecordLoop( gis::Recordset &records, qint64 total, const RecordLoopStage
     }
     return true;
 }
+} // namespace
+
+bool RunRecordLoop( gis::Recordset &records, qint64 total, const RecordLoopStage &stage,
+                    const QueryCallbacks &callbacks, const std::function<void( const gis::Recordset & )> &handleRecord )
+{
+    return RunLoop(
+        total > 0 ? total : records.count(), stage, callbacks, [&] { return records.eof(); },
+        [&] { handleRecord( records ); }, [&] { records.moveNext(); } );
+}
+
+bool RunItemLoop( qint64 count, qint64 total, const RecordLoopStage &stage, const QueryCallbacks &callbacks,
+                  const std::function<void( qint64 )> &handleItem )
+{
+    qint64 item = 0;
+    return RunLoop(
+        total > 0 ? total : count, stage, callbacks, [&] { return item >= count; }, [&] { handleItem( item ); },
+        [&] { ++item; } );
+}
 
 qint64 FeatureCount( const gis::Recordset &records )
 {
+    // The statistics' count: the records whose FeatureID is not null.
     qint64 count = 0;
     const auto &dataset = records.dataset();
-    if ( dataset && dataset->fieldIndex( QStringLiteral( "FeatureID" ) ) >= 0 )
-        count = records.calculateStatistics( QStringLiteral( "FeatureID" ) ).count;
+    const int field = dataset ? dataset->fieldIndex( QStringLiteral( "FeatureID" ) ) : -1;
+    if ( field >= 0 )
+    {
+        for ( qint64 r : records.records() )
+            count += dataset->value( r, field ).isNull() ? 0 : 1;
+    }
     return count > 0 ? count : records.count();
 }
 
@@ -303,7 +336,7 @@ bool AddResult( std::shared_ptr<const gis::Geometry> shape, const QString &value
     }();
     gis::Symbol symbol = prototype;
     md_functions::SetSymbolColorByValue( valueField, number, &symbol );
-    return cResults.add( std::move( shape ), symbol, value );
+    return cResults.add( std::move( shape ), std::move( symbol ), value );
 }
 
 std::shared_ptr<const gis::Geometry> SharedShape( const gis::Recordset &records )

@@ -82,6 +82,14 @@ struct RecordLoopStage
 bool RunRecordLoop( gis::Recordset &records, qint64 total, const RecordLoopStage &stage,
                     const QueryCallbacks &callbacks, const std::function<void( const gis::Recordset & )> &handleRecord );
 
+/**
+ * The same loop over items 0 .. \a count - 1 of a sequence the caller
+ * keeps (pieces of a zone, records computed ahead): \a handleItem gets the
+ * item's index. A \a total of 0 is replaced by \a count.
+ */
+bool RunItemLoop( qint64 count, qint64 total, const RecordLoopStage &stage, const QueryCallbacks &callbacks,
+                  const std::function<void( qint64 )> &handleItem );
+
 //! Denominator of the progress captions: the "FeatureID" count, or the number of records when that is 0 or missing.
 qint64 FeatureCount( const gis::Recordset &records );
 

@@ -103,11 +103,14 @@ class QueryFixture
 
 /**
  * Callbacks that record what a query reports: every caption, the yields,
- * and a stop request from the given yield on (0: never).
+ * the questions (answered from answers, Yes when none is left), and a stop
+ * request from the given yield on (0: never).
  */
 struct RecordingCallbacks
 {
     QStringList captions;
+    QStringList questions;
+    std::vector<bool> answers;
     int yields = 0;
     int forcedRefreshes = 0;
     int cancelAtYield = 0;
@@ -128,6 +131,14 @@ struct RecordingCallbacks
             if ( cancelAtYield > 0 && yields >= cancelAtYield )
                 Constants::bCancelQuery = true;
             return Constants::bCancelQuery;
+        };
+        cb.askYesNo = [this]( const QString &question ) {
+            questions << question;
+            if ( answers.empty() )
+                return true;
+            const bool answer = answers.front();
+            answers.erase( answers.begin() );
+            return answer;
         };
         return cb;
     }

@@ -1,0 +1,333 @@
+#include "OverlayReference.h"
+#include "QueryFixture.h"
+
+#include "queries/QueryNames.h"
+#include "queries/md_query_functions2.h"
+
+#include <QProcess>
+#include <QTest>
+
+#include <cmath>
+#include <functional>
+
+namespace q = md_query_functions2;
+
+Q_DECLARE_METATYPE( QueryInputs )
+
+namespace
+{
+
+const QString kWind = QStringLiteral( "20_wind.shp" );
+const QStringList kOverlayFiles { QStringLiteral( "20_wind.shp" ), QStringLiteral( "02_landuse.shp" ),
+                                  QStringLiteral( "31_protectedarea.shp" ), QStringLiteral( "43_roads.shp" ),
+                                  QStringLiteral( "44_transmissionline.shp" ) };
+
+QString ring( const std::vector<std::pair<double, double>> &points )
+{
+    QStringList xy;
+    for ( const auto &[x, y] : points )
+        xy << QStringLiteral( "%1 %2" ).arg( x, 0, 'f', 3 ).arg( y, 0, 'f', 3 );
+    xy << xy.front();
+    return QStringLiteral( "(" ) + xy.join( QStringLiteral( ", " ) ) + QStringLiteral( ")" );
+}
+
+//! A circle of \a n vertices: a polygon with many vertices when \a n is large.
+QString circle( double cx, double cy, double r, int n )
+{
+    std::vector<std::pair<double, double>> points;
+    for ( int i = 0; i < n; ++i )
+    {
+        const double a = 2 * M_PI * i / n;
+        points.emplace_back( cx + r * std::cos( a ), cy + r * std::sin( a ) );
+    }
+    return QStringLiteral( "POLYGON (" ) + ring( points ) + QStringLiteral( ")" );
+}
+
+QString line( std::initializer_list<std::pair<double, double>> points )
+{
+    QStringList xy;
+    for ( const auto &[x, y] : points )
+        xy << QStringLiteral( "%1 %2" ).arg( x ).arg( y );
+    return QStringLiteral( "LINESTRING (" ) + xy.join( QStringLiteral( ", " ) ) + QStringLiteral( ")" );
+}
+
+std::vector<std::vector<QVariant>> ids( int n )
+{
+    std::vector<std::vector<QVariant>> rows;
+    for ( int i = 0; i < n; ++i )
+        rows.push_back( { i } );
+    return rows;
+}
+
+const std::vector<testsupport::FieldSpec> kIdOnly { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer } };
+
+/**
+ * Hand-made layers of 1 km wind squares over 20 x 10 km (lattice squares of
+ * 8 km, and a column of wind squares straddles each of their edges), land uses that
+ * split wind squares, one of them a circle of 3000 vertices with a hole,
+ * three roads, two transmission lines and protected areas that cover wind
+ * squares whole, in part and across lattice squares, one of them twice.
+ */
+void smallWorld( QueryFixture &f )
+{
+    std::vector<QVariant> values;
+    QStringList squares;
+    for ( int j = 0; j < 10; ++j )
+        for ( int i = 0; i < 20; ++i )
+        {
+            values.push_back( 300.0 + 37.0 * ( ( i * 7 + j * 3 ) % 17 ) );
+            squares << QueryFixture::square( 1000.0 * i + 500, 1000.0 * j + 500, 1000 );
+        }
+    f.addWind( values, squares );
+
+    const QString bigCircle = circle( 12000, 5000, 4100, 3000 );
+    const QString withHole = QStringLiteral( "POLYGON ((500 500, 6500 500, 6500 9300, 500 9300, 500 500), "
+                                             "(2000 2000, 3000 2000, 3000 3500, 2000 3500, 2000 2000))" );
+    f.addLayer( QStringLiteral( "02_landuse.shp" ),
+                { withHole, bigCircle, QueryFixture::square( 15500, 250, 4000 ), QueryFixture::square( 6400, 0, 1300 ),
+                  QueryFixture::square( 17000, 6000, 2500 ) },
+                { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
+                  { QStringLiteral( "LAND_USE" ), testsupport::FieldSpec::String, 40 } },
+                { { 0, QStringLiteral( "GRASSLAND" ) },
+                  { 1, QStringLiteral( "FARMER'S LAND" ) },
+                  { 2, QStringLiteral( "SAVANNA" ) },
+                  { 3, QStringLiteral( "URBAN" ) },
+                  { 4, QStringLiteral( "GRASSLAND" ) } } );
+
+    const QStringList roads { line( { { -500, 1200 }, { 9000, 4100 }, { 21000, 4600 } } ),
+                              line( { { 7950, -300 }, { 8100, 11000 } } ),
+                              line( { { 14000, 10500 }, { 19500, 200 } } ) };
+    f.addLayer( QStringLiteral( "43_roads.shp" ), roads, kIdOnly, ids( roads.size() ) );
+    const QStringList lines { line( { { -1000, 6200 }, { 21000, 7400 } } ), line( { { 3000, -1000 }, { 13000, 11000 } } ) };
+    f.addLayer( QStringLiteral( "44_transmissionline.shp" ), lines, kIdOnly, ids( lines.size() ) );
+
+    const QStringList parks { QueryFixture::square( 1000, 1000, 2000 ), circle( 8000, 5000, 1800, 40 ),
+                              circle( 8600, 5300, 1200, 30 ), QueryFixture::square( 13500, 2500, 500 ),
+                              QStringLiteral( "POLYGON ((15800 7700, 19200 7700, 19200 8300, 15800 8300, 15800 7700))" ) };
+    f.addLayer( QStringLiteral( "31_protectedarea.shp" ), parks,
+                { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
+                  { QStringLiteral( "NAME" ), testsupport::FieldSpec::String, 40 } },
+                { { 0, QStringLiteral( "a" ) }, { 1, QStringLiteral( "b" ) }, { 2, QStringLiteral( "c" ) },
+                  { 3, QStringLiteral( "d" ) }, { 4, QStringLiteral( "e" ) } } );
+}
+
+/**
+ * A road layer of 430 short pieces (the batched merge), over a few wind
+ * squares; the other layers are single polygons and lines.
+ */
+void largeRoadLayer( QueryFixture &f )
+{
+    std::vector<QVariant> values;
+    QStringList squares;
+    for ( int i = 0; i < 12; ++i )
+    {
+        values.push_back( 450.0 + 50.0 * ( i % 5 ) );
+        squares << QueryFixture::square( 1000.0 * i, 0, 1000 );
+    }
+    f.addWind( values, squares );
+    QStringList pieces;
+    for ( int i = 0; i < 430; ++i )
+    {
+        const double x = 25.0 * i;
+        pieces << line( { { x, 300 + 200 * std::sin( i / 20.0 ) }, { x + 30, 320 + 200 * std::sin( ( i + 1 ) / 20.0 ) } } );
+    }
+    f.addLayer( QStringLiteral( "43_roads.shp" ), pieces, kIdOnly, ids( pieces.size() ) );
+    f.addLayer( QStringLiteral( "44_transmissionline.shp" ), { line( { { 0, 900 }, { 12000, 700 } } ) }, kIdOnly, ids( 1 ) );
+    f.addLayer( QStringLiteral( "02_landuse.shp" ), { QueryFixture::square( 2500, -100, 6000 ) },
+                { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
+                  { QStringLiteral( "LAND_USE" ), testsupport::FieldSpec::String, 40 } },
+                { { 0, QStringLiteral( "GRASSLAND" ) } } );
+    f.addLayer( QStringLiteral( "31_protectedarea.shp" ), { circle( 6000, 500, 700, 50 ) }, kIdOnly, ids( 1 ) );
+}
+
+//! The reference result of \a inputs' query.
+std::vector<reference::Result> referenceOf( const QueryInputs &inputs, float roadKm, float lineKm )
+{
+    const QString wind = q::CreateWindSelectExpression( inputs );
+    using namespace querynames;
+    const QString &name = inputs.queryName;
+    if ( name == kWindMinusProtected )
+        return reference::windMinusProtected( inputs, wind );
+    if ( name == kWindLandUse )
+        return reference::windWithLandUse( inputs, wind );
+    if ( name == kWindRoads )
+        return reference::windInZone( inputs, wind,
+                                      reference::lineBuffers( inputs, QStringLiteral( "43_roads.shp" ), roadKm ) );
+    if ( name == kWindTransmission )
+        return reference::windInZone(
+            inputs, wind, reference::lineBuffers( inputs, QStringLiteral( "44_transmissionline.shp" ), lineKm ) );
+    return reference::windAll( inputs, wind, roadKm, lineKm );
+}
+
+/**
+ * Runs \a inputs' query as the button does and compares its results with
+ * the reference: the same count, and polygon by polygon the same value, the
+ * same area within 1e-6 relative and the same place.
+ */
+void compareWithReference( const QueryInputs &inputs, const QString &roadKm, const QString &lineKm )
+{
+    QueryInputs run = inputs;
+    if ( run.queryName == querynames::kWindAll )
+    {
+        run.distance1Text = lineKm;
+        run.distance2Text = roadKm;
+    }
+    else
+    {
+        run.distance2Text = run.queryName == querynames::kWindTransmission ? lineKm : roadKm;
+    }
+    testsupport::RecordingDialogs dialogs;
+    RecordingCallbacks rec;
+    q::fill_cShapes_collection( run, rec.callbacks() );
+    QVERIFY2( dialogs.shown.empty(), qPrintable( dialogs.texts().join( '\n' ) ) );
+    QCOMPARE( rec.captions.last(), QStringLiteral( "Overlaying... finished" ) );
+
+    const std::vector<reference::Result> expected = referenceOf( run, roadKm.toFloat(), lineKm.toFloat() );
+    QVERIFY( !expected.empty() );
+    QCOMPARE( q::cResults.count(), static_cast<qint64>( expected.size() ) );
+    for ( qint64 i = 0; i < q::cResults.count(); ++i )
+    {
+        const reference::Result &want = expected[static_cast<size_t>( i )];
+        const gis::Geometry &got = q::cResults.shape( i );
+        const QString where = QStringLiteral( "result %1" ).arg( i );
+        QVERIFY2( got.isPolygonal(), qPrintable( where ) );
+        QVERIFY2( q::cResults.value( i ).toDouble() == want.value, qPrintable( where ) );
+        const double a = got.area();
+        const double b = want.shape.area();
+        QVERIFY2( std::fabs( a - b ) <= 1e-6 * std::max( a, b ),
+                  qPrintable( where + QStringLiteral( ": area %1, expected %2" ).arg( a, 0, 'f', 6 ).arg( b, 0, 'f', 6 ) ) );
+        const gis::Rect e1 = *got.envelope();
+        const gis::Rect e2 = *want.shape.envelope();
+        const double size = std::max( e2.width(), e2.height() );
+        QVERIFY2( std::fabs( e1.left - e2.left ) <= 1e-6 * size && std::fabs( e1.top - e2.top ) <= 1e-6 * size,
+                  qPrintable( where + QStringLiteral( ": another place" ) ) );
+    }
+}
+
+QueryInputs overlayInputs( const QString &query, const QString &minimum, const QStringList &landUses, bool protectedAreas )
+{
+    QueryInputs in;
+    in.queryName = query;
+    in.minText = minimum;
+    in.maxText = QStringLiteral( "Max" );
+    in.selectedLandUses = landUses;
+    in.landUseItemCount = static_cast<int>( landUses.size() );
+    in.removeProtectedAreas = protectedAreas;
+    return in;
+}
+
+} // namespace
+
+class TestOverlayReference : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void sampleSet_data();
+    void sampleSet();
+    void handMadeLayers_data();
+    void handMadeLayers();
+
+  private:
+    QTemporaryDir mSample;
+    std::vector<gis::LayerPtr> mSampleLayers;
+};
+
+void TestOverlayReference::initTestCase()
+{
+    QVERIFY2( !qEnvironmentVariableIsEmpty( "OSTRAPEL_SAMPLEDATA" ), "OSTRAPEL_SAMPLEDATA names the generator" );
+    QProcess generator;
+    generator.start( qEnvironmentVariable( "OSTRAPEL_SAMPLEDATA" ), { mSample.path() } );
+    QVERIFY( generator.waitForFinished( 120000 ) && generator.exitCode() == 0 );
+    for ( const QString &file : kOverlayFiles )
+    {
+        auto layer = std::make_shared<gis::Layer>( gis::Dataset::open( mSample.filePath( file ) ) );
+        layer->tag = file;
+        layer->name = file;
+        mSampleLayers.push_back( layer );
+    }
+}
+
+void TestOverlayReference::init()
+{
+    Constants::bCancelQuery = false;
+    q::cResults.reset();
+}
+
+void TestOverlayReference::cleanupTestCase()
+{
+    q::cResults.reset();
+}
+
+void TestOverlayReference::sampleSet_data()
+{
+    QTest::addColumn<QueryInputs>( "inputs" );
+    QTest::addColumn<QString>( "roadKm" );
+    QTest::addColumn<QString>( "lineKm" );
+
+    const QStringList uses { QStringLiteral( "GRASSLAND" ), QStringLiteral( "SAVANNA" ), QStringLiteral( "AGRICULTURE" ) };
+    using namespace querynames;
+    QTest::newRow( "protected areas" ) << overlayInputs( kWindMinusProtected, "500", {}, true ) << "2" << "5";
+    QTest::newRow( "land use" ) << overlayInputs( kWindLandUse, "500", uses, true ) << "2" << "5";
+    QTest::newRow( "roads, 747 features" ) << overlayInputs( kWindRoads, "500", {}, true ) << "2" << "5";
+    QTest::newRow( "transmission lines" ) << overlayInputs( kWindTransmission, "500", {}, true ) << "2" << "5";
+    QTest::newRow( "all" ) << overlayInputs( kWindAll, "400", uses, true ) << "6" << "15";
+    QTest::newRow( "all, protected areas kept" ) << overlayInputs( kWindAll, "400", uses, false ) << "6" << "15";
+}
+
+void TestOverlayReference::sampleSet()
+{
+    QFETCH( QueryInputs, inputs );
+    QFETCH( QString, roadKm );
+    QFETCH( QString, lineKm );
+    for ( const gis::LayerPtr &layer : mSampleLayers )
+    {
+        inputs.addIndexedLayer( layer->tag, layer );
+        inputs.mapLayers.push_back( layer );
+        inputs.fullExtent = inputs.fullExtent.isNull() ? layer->extent() : inputs.fullExtent.united( layer->extent() );
+    }
+    compareWithReference( inputs, roadKm, lineKm );
+}
+
+void TestOverlayReference::handMadeLayers_data()
+{
+    QTest::addColumn<int>( "world" ); // 0: the small world, 1: the large road layer
+    QTest::addColumn<QueryInputs>( "inputs" );
+    QTest::addColumn<QString>( "roadKm" );
+    QTest::addColumn<QString>( "lineKm" );
+
+    const QStringList uses { QStringLiteral( "GRASSLAND" ), QStringLiteral( "FARMER'S LAND" ),
+                             QStringLiteral( "SAVANNA" ) };
+    using namespace querynames;
+    QTest::newRow( "protected areas" ) << 0 << overlayInputs( kWindMinusProtected, "0", {}, true ) << "1" << "1";
+    QTest::newRow( "land use, a polygon of 3000 vertices" ) << 0 << overlayInputs( kWindLandUse, "0", uses, true ) << "1"
+                                                            << "1";
+    QTest::newRow( "roads" ) << 0 << overlayInputs( kWindRoads, "400", {}, true ) << "0.7" << "1";
+    QTest::newRow( "transmission lines" ) << 0 << overlayInputs( kWindTransmission, "0", {}, true ) << "1" << "1.3";
+    QTest::newRow( "all" ) << 0 << overlayInputs( kWindAll, "0", uses, true ) << "1.5" << "2";
+    QTest::newRow( "roads, 430 features" ) << 1 << overlayInputs( kWindRoads, "0", {}, true ) << "0.25" << "1";
+    QTest::newRow( "all, 430 road features" ) << 1 << overlayInputs( kWindAll, "0", { QStringLiteral( "GRASSLAND" ) }, true )
+                                              << "0.25" << "0.4";
+}
+
+void TestOverlayReference::handMadeLayers()
+{
+    QFETCH( int, world );
+    QFETCH( QueryInputs, inputs );
+    QFETCH( QString, roadKm );
+    QFETCH( QString, lineKm );
+    QueryFixture f;
+    if ( world == 0 )
+        smallWorld( f );
+    else
+        largeRoadLayer( f );
+    inputs.captureMap( f.map );
+    compareWithReference( inputs, roadKm, lineKm );
+}
+
+QTEST_MAIN( TestOverlayReference )
+#include "tst_overlay_reference.moc"
