@@ -421,7 +421,13 @@ void frmPrint::cmdPrint_Click()
     {
         // Drawn from the widgets themselves: the clipboard and whatever covers the window stay out of it.
         pictScalebarFromClipboard->setPixmap( QPixmap::fromImage( widgetPicture( *pictEmbedScalebar ) ) );
-        pictHeadFromClipboard->setPixmap( QPixmap::fromImage( widgetPicture( *pictHeadingEmbed ) ) );
+        {
+            // A read-only box draws no text cursor, which has no place on paper.
+            const bool readOnly = txtHeading->isReadOnly();
+            txtHeading->setReadOnly( true );
+            pictHeadFromClipboard->setPixmap( QPixmap::fromImage( widgetPicture( *pictHeadingEmbed ) ) );
+            txtHeading->setReadOnly( readOnly );
+        }
         const PageContent content = pageContent();
 
         job = PrintTarget::create();
