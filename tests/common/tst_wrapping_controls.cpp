@@ -67,26 +67,6 @@ class TestWrappingControls : public QObject
         QCOMPARE( list->height(), 21 );
         QCOMPARE( list->currentText(), kLong );
     }
-
-    void checkBoxWrapsAndTogglesAnywhere()
-    {
-        QWidget window;
-        auto *box = new WrappingCheckBox( kLong, &window );
-        box->setGeometry( 0, 0, 233, 25 );
-        window.show();
-        QVERIFY( QTest::qWaitForWindowExposed( &window ) );
-
-        QCOMPARE( box->text(), kLong );
-        QCOMPARE( testsupport::clippedTexts( box ), QStringList() );
-        // One line would not do: the caption really takes the second one.
-        QVERIFY( QFontMetrics( box->font() ).horizontalAdvance( kLong ) > box->textRect().width() );
-
-        QVERIFY( !box->isChecked() );
-        QTest::mouseClick( box, Qt::LeftButton, {}, QPoint( box->width() - 3, box->height() - 3 ) );
-        QVERIFY( box->isChecked() );
-        QTest::mouseClick( box, Qt::LeftButton, {}, QPoint( 5, box->height() / 2 ) );
-        QVERIFY( !box->isChecked() );
-    }
 };
 
 QTEST_MAIN( TestWrappingControls )
