@@ -269,12 +269,11 @@ void TestGisDamage::damageIsCounted_data()
     QTest::newRow( "record 3 part starts at point 2" ) << patch( ".shp", recordAt( 3 ) + 8 + 44, littleEndianBytes( 2 ) )
                                                        << Loss { .unread = 1 };
 
-    // Coordinates that cannot be drawn, in the middle and at the end of the extent.
+    // Coordinates that cannot be drawn, in the middle and at the end of the extent (where the
+    // record's box, which the file still holds sound, would widen the extent if it were used).
     QTest::newRow( "NaN vertex" ) << setVertex( 3, std::numeric_limits<double>::quiet_NaN() ) << Loss { .undrawable = 1 };
     QTest::newRow( "infinite vertex" ) << setVertex( 3, -std::numeric_limits<double>::infinity() ) << Loss { .undrawable = 1 };
     QTest::newRow( "1e300 vertex" ) << setVertex( 3, 1e300 ) << Loss { .undrawable = 1 };
-    QTest::newRow( "last square NaN" ) << setVertex( kSquares - 1, std::numeric_limits<double>::quiet_NaN() )
-                                       << Loss { .undrawable = 1 };
     QTest::newRow( "last square -1.7e308" ) << setVertex( kSquares - 1, -1.7e308 ) << Loss { .undrawable = 1 };
     QTest::newRow( "vertex just beyond 1e15" ) << setVertex( 3, 1.0000001e15 ) << Loss { .undrawable = 1 };
     QTest::newRow( "vertex at 1e15" ) << setVertex( 3, 1e15 ) << Loss {};
