@@ -21,7 +21,7 @@ using testsupport::RecordingDialogs;
 
 namespace
 {
-const QString kSaveError = QStringLiteral( " Error Source:md_query_functions2.SaveTrackingLayer()" );
+const QString kSaveError = " Error Source:md_query_functions2.SaveTrackingLayer()";
 
 //! A shapefile as OGR reads it back.
 struct SavedFile
@@ -37,41 +37,30 @@ struct SavedFile
     bool sameSrs = false;
 };
 
-SavedFile readBack( const QString &path, const QString &srs = testsupport::kUtm )
+SavedFile readBack( const QString &path )
 {
     SavedFile out;
-    GDALAllRegister();
-    auto *ds = static_cast<GDALDataset *>(
-        GDALOpenEx( path.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr ) );
+    GDALDatasetUniquePtr ds( GDALDataset::Open( QFile::encodeName( path ).constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY ) );
     if ( !ds )
         return out;
     OGRLayer *layer = ds->GetLayer( 0 );
-    OGRFeatureDefn *defn = layer->GetLayerDefn();
     out.count = layer->GetFeatureCount();
-    out.fieldCount = defn->GetFieldCount();
-    if ( out.fieldCount > 0 )
+    out.fieldCount = layer->GetLayerDefn()->GetFieldCount();
+    if ( const OGRFieldDefn *field = layer->GetLayerDefn()->GetFieldDefn( 0 ) )
     {
-        const OGRFieldDefn *fd = defn->GetFieldDefn( 0 );
-        out.fieldName = QString::fromUtf8( fd->GetNameRef() );
-        out.fieldType = fd->GetType();
-        out.width = fd->GetWidth();
-        out.precision = fd->GetPrecision();
+        out.fieldName = QString::fromUtf8( field->GetNameRef() );
+        out.fieldType = field->GetType();
+        out.width = field->GetWidth();
+        out.precision = field->GetPrecision();
     }
-    if ( const OGRSpatialReference *written = layer->GetSpatialRef() )
-    {
-        OGRSpatialReference expected;
-        expected.SetFromUserInput( srs.toUtf8().constData() );
-        out.sameSrs = written->IsSame( &expected );
-    }
-    layer->ResetReading();
-    while ( OGRFeature *f = layer->GetNextFeature() )
+    OGRSpatialReference expected;
+    expected.SetFromUserInput( testsupport::kUtm.toUtf8().constData() );
+    out.sameSrs = layer->GetSpatialRef() && layer->GetSpatialRef()->IsSame( &expected );
+    for ( auto &f : *layer )
     {
         out.values.push_back( f->GetFieldAsDouble( 0 ) );
-        const OGRGeometry *g = f->GetGeometryRef();
-        out.areas.push_back( g ? OGR_G_Area( OGRGeometry::ToHandle( const_cast<OGRGeometry *>( g ) ) ) : -1 );
-        OGRFeature::DestroyFeature( f );
+        out.areas.push_back( f->GetGeometryRef() ? OGR_G_Area( OGRGeometry::ToHandle( f->GetGeometryRef() ) ) : -1 );
     }
-    GDALClose( ds );
     return out;
 }
 
@@ -95,10 +84,8 @@ class TestSaveResults : public QObject
     void init();
     void cleanup();
 
-    void questionAboveFifty_data();
-    void questionAboveFifty();
-    void nothingToSaveOrCancelSaysNothing_data();
-    void nothingToSaveOrCancelSaysNothing();
+    void askedAndSaved_data();
+    void askedAndSaved();
     void savedFileHoldsTheResults();
     void sameResultsUnderTwoNames();
     void folderNamedLikeTheFile_data();
@@ -108,7 +95,6 @@ class TestSaveResults : public QObject
     void failureHalfWayKeepsTheEarlierFile();
     void overwriteReplacesEveryPartAndStaleIndexes();
     void otherExtensionNeverReplacesUnasked();
-    void saveResultMenuWritesTheFile();
 
   private:
     //! A run of \a n results over a wind layer in UTM: squares of growing size, values 100.5, 101.5, ...
@@ -145,9 +131,9 @@ void TestSaveResults::makeResults( int n, double firstValue )
 {
     if ( !mWind )
         mWind = mFixture->addWind( { 500.0 } );
-    q::cResults.start( QStringLiteral( "Wind by Power Density" ), QString() );
+    q::cResults.start( "Wind by Power Density", QString() );
     q::cResults.run().classLayer = mWind;
-    q::SetValueField( QStringLiteral( "WINDPWRD" ) );
+    q::SetValueField( "WINDPWRD" );
     for ( int i = 0; i < n; ++i )
     {
         // Every fifth result is a polygon with a hole, every seventh one of two parts.
@@ -156,103 +142,80 @@ void TestSaveResults::makeResults( int n, double firstValue )
         QString wkt = QueryFixture::square( x, 0, side );
         if ( i % 5 == 4 )
             wkt = QStringLiteral( "POLYGON ((%1 0, %2 0, %2 %3, %1 %3, %1 0), (%4 10, %4 20, %5 20, %5 10, %4 10))" )
-                      .arg( x )
-                      .arg( x + side )
-                      .arg( side )
-                      .arg( x + 10 )
-                      .arg( x + 20 );
+                      .arg( x ).arg( x + side ).arg( side ).arg( x + 10 ).arg( x + 20 );
         else if ( i % 7 == 6 )
             wkt = QStringLiteral( "MULTIPOLYGON (((%1 0, %2 0, %2 50, %1 50, %1 0)), ((%1 100, %2 100, %2 170, %1 170, %1 100)))" )
-                      .arg( x )
-                      .arg( x + side );
+                      .arg( x ).arg( x + side );
         QVERIFY( q::AddResult( std::make_shared<gis::Geometry>( gis::Geometry::fromWkt( wkt.toStdString() ) ),
-                               QStringLiteral( "WINDPWRD" ), firstValue + i ) );
+                               "WINDPWRD", firstValue + i ) );
     }
 }
 
-void TestSaveResults::questionAboveFifty_data()
+void TestSaveResults::askedAndSaved_data()
 {
-    QTest::addColumn<int>( "count" );
+    QTest::addColumn<int>( "count" ); // -1: no query has run
     QTest::addColumn<QList<bool>>( "answers" );
-    QTest::addColumn<QStringList>( "questions" );
-    QTest::addColumn<bool>( "saved" );
+    QTest::addColumn<bool>( "chosen" ); // a file is chosen in the Save dialog, else it is cancelled
+    QTest::addColumn<bool>( "dialog" ); // the Save dialog is shown
 
-    QTest::newRow( "50 saved without a question" ) << 50 << QList<bool>() << QStringList() << true;
-    QTest::newRow( "51 asked, Yes saves" )
-        << 51 << QList<bool> { true }
-        << QStringList { "It may take few minutes to save 51 features. Do you want to continue? " } << true;
-    QTest::newRow( "51 asked, No leaves no file" )
-        << 51 << QList<bool> { false }
-        << QStringList { "It may take few minutes to save 51 features. Do you want to continue? " } << false;
+    QTest::newRow( "50 saved without a question" ) << 50 << QList<bool>() << true << true;
+    QTest::newRow( "51 asked, Yes saves" ) << 51 << QList<bool> { true } << true << true;
+    QTest::newRow( "51 asked, No leaves no file" ) << 51 << QList<bool> { false } << true << false;
+    QTest::newRow( "no query run" ) << -1 << QList<bool>() << true << false;
+    QTest::newRow( "query without results" ) << 0 << QList<bool>() << true << false;
+    QTest::newRow( "cancel in the Save dialog" ) << 3 << QList<bool>() << false << true;
 }
 
-void TestSaveResults::questionAboveFifty()
+void TestSaveResults::askedAndSaved()
 {
     QFETCH( int, count );
     QFETCH( QList<bool>, answers );
-    QFETCH( QStringList, questions );
-    QFETCH( bool, saved );
+    QFETCH( bool, chosen );
+    QFETCH( bool, dialog );
 
-    makeResults( count );
+    if ( count >= 0 )
+        makeResults( count );
     mDialogs->yesNoAnswers.assign( answers.begin(), answers.end() );
-    mDialogs->fileAnswers = { path( "result.shp" ) };
+    if ( chosen )
+        mDialogs->fileAnswers = { path( "result.shp" ) };
     q::SaveTrackingLayer();
 
-    QCOMPARE( mDialogs->texts(), questions );
+    // Only the question above fifty is asked: the user's own choices end silently.
+    QCOMPARE( mDialogs->texts(), count > 50 ? QStringList { "It may take few minutes to save 51 features. Do you want to continue? " }
+                                            : QStringList() );
     for ( const RecordingDialogs::Shown &s : mDialogs->shown )
     {
         QVERIFY( s.question );
-        QCOMPARE( s.title, QStringLiteral( "QUELM3" ) );
+        QCOMPARE( s.title, "QUELM3" );
         QCOMPARE( s.icon, Dialogs::Icon::None );
     }
-    // No: the Save dialog is not even shown.
-    QCOMPARE( mDialogs->fileRequests.size(), size_t( saved ? 1 : 0 ) );
+    QCOMPARE( mDialogs->fileRequests.size(), size_t( dialog ? 1 : 0 ) );
+    const bool saved = dialog && chosen;
     QCOMPARE( readBack( path( "result.shp" ) ).count, saved ? qint64( count ) : qint64( -1 ) );
     if ( !saved )
         QVERIFY( filesIn( mDir.path() ).isEmpty() );
 }
 
-void TestSaveResults::nothingToSaveOrCancelSaysNothing_data()
-{
-    QTest::addColumn<int>( "results" ); // -1: no query has run
-    QTest::addColumn<int>( "dialogsShown" );
-
-    QTest::newRow( "no query run" ) << -1 << 0;
-    QTest::newRow( "query without results" ) << 0 << 0;
-    QTest::newRow( "cancel in the Save dialog" ) << 3 << 1;
-}
-
-void TestSaveResults::nothingToSaveOrCancelSaysNothing()
-{
-    QFETCH( int, results );
-    QFETCH( int, dialogsShown );
-    if ( results >= 0 )
-        makeResults( results );
-    // No file answer queued: the dialog is cancelled.
-    q::SaveTrackingLayer();
-    QVERIFY( mDialogs->shown.empty() );
-    QCOMPARE( mDialogs->fileRequests.size(), size_t( dialogsShown ) );
-    QVERIFY( filesIn( mDir.path() ).isEmpty() );
-}
-
 void TestSaveResults::savedFileHoldsTheResults()
 {
+    frmMain *main = frmMain::instance(); // (its loading starts without a value field)
     makeResults( 12 );
     mDialogs->fileAnswers = { path( "result.shp" ) };
-    q::SaveTrackingLayer();
+    QVERIFY( main->mnuSave->isEnabled() );
+    main->mnuSave->trigger();
     QVERIFY( mDialogs->shown.empty() );
 
     QCOMPARE( mDialogs->fileRequests.size(), size_t( 1 ) );
     const Dialogs::FileRequest &r = mDialogs->fileRequests.front();
-    QCOMPARE( r.title, QStringLiteral( "Save Layer" ) );
-    QCOMPARE( r.filter, QStringLiteral( "ESRI Shapefiles (*.shp)|*.shp" ) );
-    QCOMPARE( r.defaultExt, QStringLiteral( ".shp" ) );
+    QCOMPARE( r.title, "Save Layer" );
+    QCOMPARE( r.filter, "ESRI Shapefiles (*.shp)|*.shp" );
+    QCOMPARE( r.defaultExt, ".shp" );
     QVERIFY( r.overwritePrompt );
 
     const SavedFile saved = readBack( path( "result.shp" ) );
     QCOMPARE( saved.count, qint64( 12 ) );
     QCOMPARE( saved.fieldCount, 1 );
-    QCOMPARE( saved.fieldName, QStringLiteral( "WINDPWRD" ) );
+    QCOMPARE( saved.fieldName, "WINDPWRD" );
     QCOMPARE( saved.fieldType, OFTReal );
     QCOMPARE( saved.width, 15 );
     QCOMPARE( saved.precision, 1 );
@@ -328,9 +291,7 @@ void TestSaveResults::failuresAreReported()
 
     makeResults( 3 );
     Constants::sValueField = valueField;
-    QFile plain( path( "plain.txt" ) );
-    QVERIFY( plain.open( QIODevice::WriteOnly ) );
-    plain.close();
+    testsupport::writeBytes( path( "plain.txt" ), {} );
     if ( readOnlyFolder )
     {
         QVERIFY( QDir( mDir.path() ).mkdir( "locked" ) );
@@ -383,11 +344,7 @@ void TestSaveResults::overwriteReplacesEveryPartAndStaleIndexes()
     testsupport::writeShapefile( mDir.path(), "result.shp", { QueryFixture::square( 0, 0, 5 ) },
                                  { { "OLD", testsupport::FieldSpec::Integer } }, { { 1 } }, testsupport::kWgs84 );
     for ( const char *ext : { ".qix", ".sbn", ".sbx" } )
-    {
-        QFile index( path( QStringLiteral( "result" ) + ext ) );
-        QVERIFY( index.open( QIODevice::WriteOnly ) );
-        index.write( "stale" );
-    }
+        testsupport::writeBytes( path( QString( "result" ) + ext ), "stale" );
 
     makeResults( 5 );
     mDialogs->fileAnswers = { path( "result.shp" ) };
@@ -395,7 +352,7 @@ void TestSaveResults::overwriteReplacesEveryPartAndStaleIndexes()
     QVERIFY( mDialogs->shown.empty() );
     const SavedFile saved = readBack( path( "result.shp" ) );
     QCOMPARE( saved.count, qint64( 5 ) );
-    QCOMPARE( saved.fieldName, QStringLiteral( "WINDPWRD" ) );
+    QCOMPARE( saved.fieldName, "WINDPWRD" );
     QVERIFY( saved.sameSrs );
     QCOMPARE( filesIn( mDir.path() ), shapefileParts( "result" ) );
 }
@@ -421,17 +378,6 @@ void TestSaveResults::otherExtensionNeverReplacesUnasked()
     q::SaveTrackingLayer();
     QCOMPARE( mDialogs->texts(), QStringList { "results.txt.shp already exists.\nDo you want to replace it?" } );
     QCOMPARE( readBack( path( "results.txt.shp" ) ).count, qint64( 5 ) );
-}
-
-void TestSaveResults::saveResultMenuWritesTheFile()
-{
-    frmMain *main = frmMain::instance();
-    makeResults( 2 );
-    mDialogs->fileAnswers = { path( "menu.shp" ) };
-    QVERIFY( main->mnuSave->isEnabled() );
-    main->mnuSave->trigger();
-    QVERIFY( mDialogs->shown.empty() );
-    QCOMPARE( readBack( path( "menu.shp" ) ).count, qint64( 2 ) );
 }
 
 QTEST_MAIN( TestSaveResults )

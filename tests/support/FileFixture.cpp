@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -29,6 +31,16 @@ void patchBytes( const QString &path, qint64 offset, const QByteArray &bytes )
     QFile f( path );
     if ( !f.open( QIODevice::ReadWrite ) || !f.seek( offset ) || f.write( bytes ) != bytes.size() )
         throw std::runtime_error( "cannot patch " + path.toStdString() );
+}
+
+void copyFileSet( const QString &fromBase, const QString &toBase )
+{
+    QDir().mkpath( QFileInfo( toBase ).path() );
+    for ( const char *ext : { ".shp", ".shx", ".dbf", ".prj", ".cpg" } )
+    {
+        if ( QFileInfo::exists( fromBase + ext ) && !QFile::copy( fromBase + ext, toBase + ext ) )
+            throw std::runtime_error( "cannot copy " + ( fromBase + ext ).toStdString() );
+    }
 }
 
 FifoRelease::FifoRelease( const QStringList &fifos )

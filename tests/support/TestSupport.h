@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QtEndian>
 
 #include <atomic>
 #include <memory>
@@ -50,6 +51,26 @@ QByteArray readBytes( const QString &path );
 void writeBytes( const QString &path, const QByteArray &bytes );
 //! Overwrites the bytes of \a path from \a offset on with \a bytes. Throws std::runtime_error on failure.
 void patchBytes( const QString &path, qint64 offset, const QByteArray &bytes );
+//! Copies every part there is of the file set \a fromBase (a path without extension) to \a toBase, making its folder.
+void copyFileSet( const QString &fromBase, const QString &toBase );
+
+//! \a v as a file stores it little-endian, as the .shp and .dbf store most numbers.
+template <typename T>
+QByteArray littleEndianBytes( T v )
+{
+    QByteArray b( sizeof( T ), '\0' );
+    qToLittleEndian( v, b.data() );
+    return b;
+}
+
+//! \a v as a file stores it big-endian, as the .shp and .shx store lengths and offsets.
+template <typename T>
+QByteArray bigEndianBytes( T v )
+{
+    QByteArray b( sizeof( T ), '\0' );
+    qToBigEndian( v, b.data() );
+    return b;
+}
 
 /**
  * While alive, opens the given FIFOs for writing now and then: a reader

@@ -13,9 +13,9 @@
 #include "workspace/md_functions.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <cmath>
@@ -30,62 +30,36 @@ const QStringList kLayers { QStringLiteral( "20_wind" ), QStringLiteral( "02_lan
 const QStringList kParts { QStringLiteral( "shp" ), QStringLiteral( "shx" ), QStringLiteral( "dbf" ), QStringLiteral( "prj" ) };
 constexpr int kMutantsPerPart = 25;
 
-//! What a loaded layer gives, record by record, as far as losing it matters.
-struct Snapshot
+/**
+ * What \a mutant lacks of \a sound, as far as losing it matters: records,
+ * fields, the coordinate system, a shape or its kind (a changed coordinate
+ * may turn a polygon into several when it is made valid), a value. Empty
+ * when it lacks nothing.
+ */
+QString lossIn( const gis::Dataset &sound, const gis::Dataset &mutant )
 {
-    qint64 records = 0;
-    std::vector<int> shapeTypes;      //!< point, line or polygon (21, 22, 23), -1 for a null shape
-    std::vector<char> valuesPresent;  //!< record-major: the value is not null
-    int fields = 0;
-    bool hasCrs = false;
-
-    static Snapshot of( const gis::Dataset &ds )
+    const auto kind = []( const gis::Geometry &g ) { return g.isNull() ? -1 : g.shapeType(); };
+    const int fields = static_cast<int>( sound.fieldNames().size() );
+    if ( mutant.recordCount() != sound.recordCount() || mutant.fieldNames().size() != sound.fieldNames().size() )
+        return QStringLiteral( "%1 records, %2 fields" ).arg( mutant.recordCount() ).arg( mutant.fieldNames().size() );
+    if ( sound.coordinateSystem() && !mutant.coordinateSystem() )
+        return QStringLiteral( "no coordinate system" );
+    for ( qint64 r = 0; r < sound.recordCount(); ++r )
     {
-        Snapshot s;
-        s.records = ds.recordCount();
-        s.fields = static_cast<int>( ds.fieldNames().size() );
-        s.hasCrs = ds.coordinateSystem().has_value();
-        for ( qint64 r = 0; r < s.records; ++r )
+        if ( kind( mutant.shape( r ) ) != kind( sound.shape( r ) ) )
+            return QStringLiteral( "record %1: shape kind %2" ).arg( r ).arg( kind( mutant.shape( r ) ) );
+        for ( int f = 0; f < fields; ++f )
         {
-            // A changed coordinate may turn a polygon into several when it is made valid.
-            s.shapeTypes.push_back( ds.shape( r ).isNull() ? -1 : ds.shape( r ).shapeType() );
-            for ( int f = 0; f < s.fields; ++f )
-                s.valuesPresent.push_back( !ds.value( r, f ).isNull() );
+            if ( !sound.value( r, f ).isNull() && mutant.value( r, f ).isNull() )
+                return QStringLiteral( "record %1: value of field %2 lost" ).arg( r ).arg( f );
         }
-        return s;
     }
-
-    //! What \a mutant lacks of this snapshot; empty when it lacks nothing.
-    QString lossIn( const Snapshot &mutant ) const
-    {
-        if ( mutant.records != records )
-            return QStringLiteral( "%1 records instead of %2" ).arg( mutant.records ).arg( records );
-        if ( mutant.fields != fields )
-            return QStringLiteral( "%1 fields instead of %2" ).arg( mutant.fields ).arg( fields );
-        if ( hasCrs && !mutant.hasCrs )
-            return QStringLiteral( "no coordinate system" );
-        for ( size_t r = 0; r < shapeTypes.size(); ++r )
-        {
-            if ( mutant.shapeTypes[r] != shapeTypes[r] )
-                return QStringLiteral( "record %1: shape kind %2 instead of %3" ).arg( r ).arg( mutant.shapeTypes[r] ).arg( shapeTypes[r] );
-        }
-        for ( size_t i = 0; i < valuesPresent.size(); ++i )
-        {
-            if ( valuesPresent[i] && !mutant.valuesPresent[i] )
-                return QStringLiteral( "record %1: value of field %2 lost" ).arg( i / fields ).arg( i % fields );
-        }
-        return QString();
-    }
-};
-
-quint16 littleEndian16( const QByteArray &b, int at )
-{
-    return static_cast<quint16>( static_cast<unsigned char>( b[at] ) | ( static_cast<unsigned char>( b[at + 1] ) << 8 ) );
+    return QString();
 }
 
 /**
  * Applies mutation number \a seed to \a bytes of a file of part \a part and
- * describes it. Half the mutations hit the header, where a single byte
+ * says which it was. Half the mutations hit the header, where a single byte
  * decides how the rest is read.
  */
 QString mutate( QByteArray &bytes, const QString &part, quint32 seed )
@@ -96,59 +70,46 @@ QString mutate( QByteArray &bytes, const QString &part, quint32 seed )
     if ( part == QLatin1String( "shp" ) || part == QLatin1String( "shx" ) )
         header = 100;
     else if ( part == QLatin1String( "dbf" ) && bytes.size() >= 12 )
-        header = littleEndian16( bytes, 8 );
+        header = qFromLittleEndian<quint16>( bytes.constData() + 8 );
     header = std::min<qint64>( header, bytes.size() );
     const qint64 at = below( 2 ) == 0 ? below( header ) : below( bytes.size() );
 
-    switch ( below( 7 ) )
+    const qint64 kind = below( 7 );
+    switch ( kind )
     {
-        case 0:
-        {
-            const int mask = static_cast<int>( 1 + below( 255 ) );
-            bytes[at] = static_cast<char>( bytes[at] ^ mask );
-            return QStringLiteral( "byte %1 xor %2" ).arg( at ).arg( mask );
-        }
+        case 0: // a byte flipped by a mask
+            bytes[at] = static_cast<char>( bytes[at] ^ static_cast<int>( 1 + below( 255 ) ) );
+            break;
         case 1:
-        {
-            const char value = static_cast<char>( below( 256 ) );
-            bytes[at] = value;
-            return QStringLiteral( "byte %1 set to %2" ).arg( at ).arg( static_cast<unsigned char>( value ) );
-        }
-        case 2:
+            bytes[at] = static_cast<char>( below( 256 ) );
+            break;
+        case 2: // a big-endian word set to a telling or a random value
         {
             static const quint32 kWords[] { 0, 1, 0x7fffffff, 0xffffffff, 0x10000000, 50 };
             const quint32 word = below( 2 ) == 0 ? kWords[below( 6 )] : static_cast<quint32>( rng() );
             const qint64 aligned = std::max<qint64>( 0, std::min<qint64>( at & ~qint64( 3 ), bytes.size() - 4 ) );
             for ( int i = 0; i < 4 && aligned + i < bytes.size(); ++i )
                 bytes[aligned + i] = static_cast<char>( word >> ( 8 * ( 3 - i ) ) );
-            return QStringLiteral( "word %1 set to %2" ).arg( aligned ).arg( word );
+            break;
         }
         case 3:
             bytes.truncate( at );
-            return QStringLiteral( "cut at %1" ).arg( at );
-        case 4:
-        {
-            const qint64 length = 1 + below( 64 );
-            for ( qint64 i = at; i < std::min<qint64>( bytes.size(), at + length ); ++i )
+            break;
+        case 4: // up to 64 bytes zeroed
+            for ( qint64 i = at, end = std::min<qint64>( bytes.size(), at + 1 + below( 64 ) ); i < end; ++i )
                 bytes[i] = '\0';
-            return QStringLiteral( "%1 bytes zeroed at %2" ).arg( length ).arg( at );
-        }
-        case 5:
+            break;
+        case 5: // a byte removed or inserted
             if ( below( 2 ) == 0 )
-            {
                 bytes.remove( at, 1 );
-                return QStringLiteral( "byte %1 removed" ).arg( at );
-            }
-            bytes.insert( at, static_cast<char>( below( 256 ) ) );
-            return QStringLiteral( "byte inserted at %1" ).arg( at );
-        default:
-        {
-            const qint64 length = 1 + below( 300 );
-            for ( qint64 i = 0; i < length; ++i )
+            else
+                bytes.insert( at, static_cast<char>( below( 256 ) ) );
+            break;
+        default: // up to 300 random bytes appended
+            for ( qint64 n = 1 + below( 300 ); n > 0; --n )
                 bytes.append( static_cast<char>( below( 256 ) ) );
-            return QStringLiteral( "%1 bytes appended" ).arg( length );
-        }
     }
+    return QStringLiteral( "mutation %1 at byte %2" ).arg( kind ).arg( at );
 }
 
 } // namespace
@@ -173,7 +134,7 @@ class TestLoadMutations : public QObject
   private:
     QTemporaryDir mRoot;
     QString mSample;
-    std::map<QString, Snapshot> mSound;
+    std::map<QString, std::shared_ptr<gis::Dataset>> mSound;
     std::unique_ptr<testsupport::RecordingDialogs> mDialogs;
     std::unique_ptr<gis::MapWidget> mMap;
     std::unique_ptr<LegendControl> mLegend;
@@ -184,9 +145,7 @@ class TestLoadMutations : public QObject
     void copyLayer( const QString &layer, const QString &dir )
     {
         QDir( dir ).removeRecursively();
-        QDir().mkpath( dir );
-        for ( const char *ext : { ".shp", ".shx", ".dbf", ".prj", ".cpg" } )
-            QFile::copy( QDir( mSample ).filePath( layer + ext ), QDir( dir ).filePath( layer + ext ) );
+        testsupport::copyFileSet( QDir( mSample ).filePath( layer ), QDir( dir ).filePath( layer ) );
     }
 
     void load( const QString &dir, const QString &layer )
@@ -214,8 +173,8 @@ void TestLoadMutations::initTestCase()
         load( dir, layer );
         QVERIFY2( mDialogs->shown.empty(), qPrintable( mDialogs->texts().join( '\n' ) ) );
         QCOMPARE( mMap->layerCount(), 1 );
-        mSound[layer] = Snapshot::of( *mMap->layer( 0 )->geoDataset() );
-        QVERIFY( mSound[layer].records > 0 );
+        mSound[layer] = mMap->layer( 0 )->geoDataset();
+        QVERIFY( mSound[layer]->recordCount() > 0 );
     }
     cleanup();
 }
@@ -300,7 +259,7 @@ void TestLoadMutations::mutantLoadsWholeOrIsNamed()
         return;
     }
     QVERIFY2( mMap->layerCount() == 1, qPrintable( what + ": not loaded, not named" ) );
-    const QString loss = mSound[layer].lossIn( Snapshot::of( *mMap->layer( 0 )->geoDataset() ) );
+    const QString loss = lossIn( *mSound[layer], *mMap->layer( 0 )->geoDataset() );
     QVERIFY2( loss.isEmpty(), qPrintable( what + ": " + loss + ", not named" ) );
     ++mWhole;
 }
