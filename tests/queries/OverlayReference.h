@@ -55,27 +55,6 @@ inline void add( std::vector<Result> &results, gis::Geometry shape, const gis::R
         results.push_back( { std::move( shape ), wind.value( QStringLiteral( "WINDPWRD" ) ).toDouble() } );
 }
 
-//! \a running united with \a next; a step that fails or has nothing to add leaves \a running as it was.
-inline void unite( gis::Geometry &running, const gis::Geometry &next, const std::optional<gis::Rect> &extent = {} )
-{
-    if ( next.isNull() )
-        return;
-    if ( running.isNull() )
-    {
-        running = next;
-        return;
-    }
-    try
-    {
-        gis::Geometry u = gis::ops::unionOf( running, next, extent );
-        if ( !u.isNull() )
-            running = std::move( u );
-    }
-    catch ( const gis::GisError & )
-    {
-    }
-}
-
 inline gis::Geometry tryOp( gis::Geometry ( *op )( const gis::Geometry &, const gis::Geometry &,
                                                     const std::optional<gis::Rect> & ),
                             const gis::Geometry &a, const gis::Geometry &b,
@@ -89,6 +68,16 @@ inline gis::Geometry tryOp( gis::Geometry ( *op )( const gis::Geometry &, const 
     {
         return gis::Geometry();
     }
+}
+
+//! \a running united with \a next; a step that fails or has nothing to add leaves \a running as it was.
+inline void unite( gis::Geometry &running, const gis::Geometry &next, const std::optional<gis::Rect> &extent = {} )
+{
+    if ( next.isNull() )
+        return;
+    gis::Geometry u = running.isNull() ? next : tryOp( gis::ops::unionOf, running, next, extent );
+    if ( !u.isNull() )
+        running = std::move( u );
 }
 
 inline std::vector<Result> windMinusProtected( const QueryInputs &inputs, const QString &windExpression )
