@@ -37,6 +37,25 @@ Geometry wkt( const QString &text )
     return Geometry::fromWkt( text.toStdString() );
 }
 
+QString box( double x0, double y0, double x1, double y1 )
+{
+    return QStringLiteral( "POLYGON ((%1 %2, %3 %2, %3 %4, %1 %4, %1 %2))" ).arg( x0 ).arg( y0 ).arg( x1 ).arg( y1 );
+}
+
+//! Geometries read from WKT, and the GEOS pointers to them that the union functions take.
+struct Parts
+{
+    explicit Parts( const QStringList &wkts )
+    {
+        for ( const QString &w : wkts )
+            shapes.push_back( wkt( w ) );
+        for ( const Geometry &g : shapes )
+            pointers.push_back( g.get() );
+    }
+    std::vector<Geometry> shapes;
+    std::vector<const GEOSGeometry *> pointers;
+};
+
 double areaOf( const TiledArea::Overlap &o, const Geometry &whole )
 {
     return o.whole ? whole.area() : o.part.area();
@@ -63,7 +82,6 @@ class TestGisOverlay : public QObject
     void tiledUnionEqualsOneUnion();
     void tiledIntersectionOfAreas();
     void freshGeometryReadByManyThreads();
-    void areasOnOtherLatticesAreRefused();
 
     void orderedWorkHandsOverInOrder_data();
     void orderedWorkHandsOverInOrder();
@@ -149,29 +167,18 @@ void TestGisOverlay::tiledUnionEqualsOneUnion()
 {
     QFETCH( double, tileSize );
     // Overlapping circles, one with a neighbour touching it, and a ring with a hole.
-    const QStringList parts { circle( 3, 3, 2.2 ), circle( 5.5, 3.4, 2 ), circle( 12, 12, 1.5 ), circle( 13.5, 12, 1.5 ),
-                              QStringLiteral( "POLYGON ((-6 -6, 0 -6, 0 0, -6 0, -6 -6), (-4 -4, -2 -4, -2 -2, -4 -2, -4 -4))" ) };
-    std::vector<Geometry> shapes;
-    std::vector<const GEOSGeometry *> pointers;
-    for ( const QString &p : parts )
-        shapes.push_back( wkt( p ) );
-    for ( const Geometry &g : shapes )
-        pointers.push_back( g.get() );
-    pointers.push_back( nullptr ); // skipped
+    Parts parts( { circle( 3, 3, 2.2 ), circle( 5.5, 3.4, 2 ), circle( 12, 12, 1.5 ), circle( 13.5, 12, 1.5 ),
+                   QStringLiteral( "POLYGON ((-6 -6, 0 -6, 0 0, -6 0, -6 -6), (-4 -4, -2 -4, -2 -2, -4 -2, -4 -4))" ) } );
+    parts.pointers.push_back( nullptr ); // skipped
 
-    const TiledArea area = TiledArea::unionOf( pointers, tileSize, true );
-    const Geometry one = ops::unionAll( pointers );
+    const TiledArea area = TiledArea::unionOf( parts.pointers, tileSize, true );
+    const Geometry one = ops::unionAll( parts.pointers );
     QVERIFY( close( area.area(), one.area() ) );
     QVERIFY( close( area.toGeometry().area(), one.area() ) );
 
-    // Probes inside, outside, across a square's edge and corner, over the hole and half over a circle.
-    const QStringList probes { QStringLiteral( "POLYGON ((2.5 2.5, 3.5 2.5, 3.5 3.5, 2.5 3.5, 2.5 2.5))" ),
-                               QStringLiteral( "POLYGON ((20 20, 21 20, 21 21, 20 21, 20 20))" ),
-                               QStringLiteral( "POLYGON ((4 1.5, 8 1.5, 8 5.5, 4 5.5, 4 1.5))" ),
-                               QStringLiteral( "POLYGON ((-5 -5, 1 -5, 1 1, -5 1, -5 -5))" ),
-                               QStringLiteral( "POLYGON ((11 10, 16 10, 16 14, 11 14, 11 10))" ),
-                               QStringLiteral( "POLYGON ((-3.5 -3.5, -2.5 -3.5, -2.5 -2.5, -3.5 -2.5, -3.5 -3.5))" ) };
-    for ( const QString &p : probes )
+    // Probes inside, outside, across a square's edge and corner, half over a circle and over the hole.
+    for ( const QString &p : { box( 2.5, 2.5, 3.5, 3.5 ), box( 20, 20, 21, 21 ), box( 4, 1.5, 8, 5.5 ), box( -5, -5, 1, 1 ),
+                               box( 11, 10, 16, 14 ), box( -3.5, -3.5, -2.5, -2.5 ) } )
     {
         const Geometry probe = wkt( p );
         const double inside = ops::intersect( probe, one ).area();
@@ -190,14 +197,16 @@ void TestGisOverlay::tiledUnionEqualsOneUnion()
 void TestGisOverlay::tiledIntersectionOfAreas()
 {
     const Geometry a = wkt( circle( 0, 0, 10, 64 ) );
-    const Geometry b = wkt( QStringLiteral( "POLYGON ((-3 -20, 3 -20, 3 20, -3 20, -3 -20))" ) );
-    const Geometry c = wkt( QStringLiteral( "POLYGON ((50 50, 51 50, 51 51, 50 51, 50 50))" ) );
+    const Geometry b = wkt( box( -3, -20, 3, 20 ) );
+    const Geometry c = wkt( box( 50, 50, 51, 51 ) );
     const TiledArea ta = TiledArea::unionOf( { a.get() }, 4, true );
     const TiledArea tb = TiledArea::unionOf( { b.get() }, 4, true );
     const TiledArea tc = TiledArea::unionOf( { c.get() }, 4, true );
 
     QVERIFY( close( TiledArea::intersection( ta, tb, true ).area(), ops::intersect( a, b ).area() ) );
     QVERIFY( TiledArea::intersection( ta, tc, false ).isEmpty() );
+    // Areas cut on other lattices do not meet square by square.
+    QVERIFY_THROWS_EXCEPTION( GisError, TiledArea::intersection( ta, TiledArea::unionOf( { a.get() }, 5, false ), false ) );
 }
 
 void TestGisOverlay::freshGeometryReadByManyThreads()
@@ -208,45 +217,26 @@ void TestGisOverlay::freshGeometryReadByManyThreads()
     // all workers at once.
     QStringList squares;
     for ( int i = 0; i < 600; ++i )
-        squares << QStringLiteral( "POLYGON ((%1 %2, %3 %2, %3 %4, %1 %4, %1 %2))" )
-                       .arg( 2 * ( i % 30 ) )
-                       .arg( 2 * ( i / 30 ) )
-                       .arg( 2 * ( i % 30 ) + 1 )
-                       .arg( 2 * ( i / 30 ) + 1 );
-    std::vector<Geometry> parts;
-    std::vector<const GEOSGeometry *> pointers;
-    for ( const QString &square : squares )
-        parts.push_back( wkt( square ) );
-    for ( const Geometry &g : parts )
-        pointers.push_back( g.get() );
+        squares << box( 2 * ( i % 30 ), 2 * ( i / 30 ), 2 * ( i % 30 ) + 1, 2 * ( i / 30 ) + 1 );
+    const Parts parts( squares );
     auto outside = []( qint64 i, const Geometry &shared ) {
         const double x = static_cast<double>( i % 58 ) + 0.5;
-        const Geometry probe =
-            wkt( QStringLiteral( "POLYGON ((%1 0.5, %2 0.5, %2 2.5, %1 2.5, %1 0.5))" ).arg( x ).arg( x + 1 ) );
-        return ops::difference( probe, shared ).area();
+        return ops::difference( wkt( box( x, 0.5, x + 1, 2.5 ) ), shared ).area();
     };
     std::vector<double> expected;
     {
-        const Geometry once = ops::unionAll( pointers );
+        const Geometry once = ops::unionAll( parts.pointers );
         for ( qint64 i = 0; i < 240; ++i )
             expected.push_back( outside( i, once ) );
     }
     for ( int round = 0; round < 20; ++round )
     {
-        const Geometry shared = ops::unionAll( pointers );
+        const Geometry shared = ops::unionAll( parts.pointers );
         prepareForThreads( shared.get() );
         OrderedResults<double> found( 240, [&]( qint64 i, int ) { return outside( i, shared ); }, 1 );
         for ( qint64 i = 0; i < 240; ++i )
             QVERIFY( close( found.take( i ), expected[static_cast<size_t>( i )] ) );
     }
-}
-
-void TestGisOverlay::areasOnOtherLatticesAreRefused()
-{
-    const Geometry a = wkt( circle( 0, 0, 10 ) );
-    const TiledArea t4 = TiledArea::unionOf( { a.get() }, 4, false );
-    const TiledArea t5 = TiledArea::unionOf( { a.get() }, 5, false );
-    QVERIFY_THROWS_EXCEPTION( GisError, TiledArea::intersection( t4, t5, false ) );
 }
 
 void TestGisOverlay::orderedWorkHandsOverInOrder_data()

@@ -4,6 +4,7 @@
 #include "gis/GisError.h"
 #include "gis/Recordset.h"
 #include "queries/QueryInputs.h"
+#include "queries/LandUseOverlay.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,35 +33,26 @@ struct Result
     double value = 0;
 };
 
-inline gis::Recordset search( const QueryInputs &inputs, const QString &file, const QString &where )
+inline gis::Recordset search( const QueryInputs &inputs, const QString &file, const QString &where = QStringLiteral( "FeatureID > -1" ) )
 {
     return inputs.layer( file )->searchExpression( where );
 }
 
-inline double windValue( const gis::Recordset &wind )
+//! Calls \a handle for each polygon record of \a records, from the first.
+template <typename Handle> void forEachPolygon( gis::Recordset &records, Handle handle )
 {
-    return wind.value( QStringLiteral( "WINDPWRD" ) ).toDouble();
+    for ( records.moveFirst(); !records.eof(); records.moveNext() )
+    {
+        if ( records.shapeType() == 23 )
+            handle( records );
+    }
 }
 
-//! \a running united with \a next; a step that fails or has nothing to add leaves \a running as it was.
-inline void unite( gis::Geometry &running, const gis::Geometry &next, const std::optional<gis::Rect> &extent = {} )
+//! Adds \a shape, when there is one, with the value of the current wind record.
+inline void add( std::vector<Result> &results, gis::Geometry shape, const gis::Recordset &wind )
 {
-    if ( next.isNull() )
-        return;
-    if ( running.isNull() )
-    {
-        running = next;
-        return;
-    }
-    try
-    {
-        gis::Geometry u = gis::ops::unionOf( running, next, extent );
-        if ( !u.isNull() )
-            running = std::move( u );
-    }
-    catch ( const gis::GisError & )
-    {
-    }
+    if ( !shape.isNull() )
+        results.push_back( { std::move( shape ), wind.value( QStringLiteral( "WINDPWRD" ) ).toDouble() } );
 }
 
 inline gis::Geometry tryOp( gis::Geometry ( *op )( const gis::Geometry &, const gis::Geometry &,
@@ -78,59 +70,79 @@ inline gis::Geometry tryOp( gis::Geometry ( *op )( const gis::Geometry &, const 
     }
 }
 
+//! \a running united with \a next; a step that fails or has nothing to add leaves \a running as it was.
+inline void unite( gis::Geometry &running, const gis::Geometry &next, const std::optional<gis::Rect> &extent = {} )
+{
+    if ( next.isNull() )
+        return;
+    gis::Geometry u = running.isNull() ? next : tryOp( gis::ops::unionOf, running, next, extent );
+    if ( !u.isNull() )
+        running = std::move( u );
+}
+
 inline std::vector<Result> windMinusProtected( const QueryInputs &inputs, const QString &windExpression )
 {
-    gis::Recordset prot = search( inputs, QStringLiteral( "31_protectedarea.shp" ), QStringLiteral( "FeatureID > -1" ) );
+    gis::Recordset prot = search( inputs, QStringLiteral( "31_protectedarea.shp" ) );
     gis::Recordset wind = search( inputs, QStringLiteral( "20_wind.shp" ), windExpression );
-    const gis::Rect extent = inputs.fullExtent;
     gis::Geometry protectedUnion;
-    for ( ; !prot.eof(); prot.moveNext() )
-    {
-        if ( prot.shapeType() == 23 )
-            unite( protectedUnion, prot.shape(), extent );
-    }
+    forEachPolygon( prot, [&]( const gis::Recordset &p ) { unite( protectedUnion, p.shape(), inputs.fullExtent ); } );
     std::vector<Result> results;
-    for ( ; !wind.eof(); wind.moveNext() )
-    {
-        if ( wind.shapeType() != 23 )
-            continue;
-        gis::Geometry rest = protectedUnion.isNull() ? wind.shape()
-                                                     : tryOp( gis::ops::difference, wind.shape(), protectedUnion, extent );
-        if ( !rest.isNull() )
-            results.push_back( { std::move( rest ), windValue( wind ) } );
-    }
+    forEachPolygon( wind, [&]( const gis::Recordset &w ) {
+        add( results,
+             protectedUnion.isNull() ? w.shape()
+                                     : tryOp( gis::ops::difference, w.shape(), protectedUnion, inputs.fullExtent ),
+             w );
+    } );
     return results;
 }
 
-inline QString landUseExpression( const QStringList &selected )
+inline gis::Recordset landUse( const QueryInputs &inputs )
 {
-    QStringList terms;
-    for ( QString item : selected )
-        terms << QStringLiteral( "(LAND_USE = '" ) + item.replace( QStringLiteral( "'" ), QStringLiteral( "''" ) )
-                     + QStringLiteral( "')" );
-    return terms.join( QStringLiteral( " OR " ) );
+    return search( inputs, QStringLiteral( "02_landuse.shp" ),
+                   md_query_functions2::CreateLandUseExpression( inputs.selectedLandUses ) );
 }
 
 inline std::vector<Result> windWithLandUse( const QueryInputs &inputs, const QString &windExpression )
 {
-    gis::Recordset land =
-        search( inputs, QStringLiteral( "02_landuse.shp" ), landUseExpression( inputs.selectedLandUses ) );
+    gis::Recordset land = landUse( inputs );
     gis::Recordset wind = search( inputs, QStringLiteral( "20_wind.shp" ), windExpression );
     std::vector<Result> results;
-    for ( ; !land.eof(); land.moveNext() )
+    forEachPolygon( land, [&]( const gis::Recordset &l ) {
+        forEachPolygon( wind, [&]( const gis::Recordset &w ) {
+            add( results, tryOp( gis::ops::intersect, l.shape(), w.shape(), inputs.fullExtent ), w );
+        } );
+    } );
+    return results;
+}
+
+/**
+ * Grows \a running by \a items from \a from on; after \a perChunk unions the
+ * chunk is closed, kept in the result, and the next item starts a new one.
+ */
+inline std::vector<gis::Geometry> mergeInChunks( gis::Geometry &running, const std::vector<gis::Geometry> &items,
+                                                 size_t from, qint64 perChunk )
+{
+    std::vector<gis::Geometry> closed;
+    qint64 unions = 0;
+    for ( size_t i = from; i < items.size(); ++i )
     {
-        if ( land.shapeType() != 23 )
-            continue;
-        for ( wind.moveFirst(); !wind.eof(); wind.moveNext() )
+        if ( running.isNull() )
         {
-            if ( wind.shapeType() != 23 )
-                continue;
-            gis::Geometry piece = tryOp( gis::ops::intersect, land.shape(), wind.shape(), inputs.fullExtent );
-            if ( !piece.isNull() )
-                results.push_back( { std::move( piece ), windValue( wind ) } );
+            running = items[i];
+        }
+        else if ( unions == perChunk )
+        {
+            closed.push_back( std::move( running ) );
+            running = items[i];
+            unions = 0;
+        }
+        else
+        {
+            unite( running, items[i] );
+            ++unions;
         }
     }
-    return results;
+    return closed;
 }
 
 /**
@@ -140,11 +152,10 @@ inline std::vector<Result> windWithLandUse( const QueryInputs &inputs, const QSt
  */
 inline gis::Geometry lineBuffers( const QueryInputs &inputs, const QString &file, float km )
 {
-    gis::Recordset lines = search( inputs, file, QStringLiteral( "FeatureID > -1" ) );
-    const float distance = km * 1000.0f;
+    gis::Recordset lines = search( inputs, file );
     std::vector<gis::Geometry> buffers;
     for ( ; !lines.eof(); lines.moveNext() )
-        buffers.push_back( gis::ops::buffer( lines.shape(), distance ) );
+        buffers.push_back( gis::ops::buffer( lines.shape(), km * 1000.0f ) );
     gis::Geometry running;
     if ( buffers.size() < 400 )
     {
@@ -152,48 +163,9 @@ inline gis::Geometry lineBuffers( const QueryInputs &inputs, const QString &file
             unite( running, b );
         return running;
     }
-    std::vector<gis::Geometry> batches;
-    qint64 unions = 0;
     running = buffers.front();
-    for ( size_t i = 1; i < buffers.size(); ++i )
-    {
-        if ( running.isNull() )
-        {
-            running = buffers[i];
-        }
-        else if ( unions == 100 )
-        {
-            batches.push_back( std::move( running ) );
-            running = buffers[i];
-            unions = 0;
-        }
-        else
-        {
-            unite( running, buffers[i] );
-            ++unions;
-        }
-    }
-    std::vector<gis::Geometry> groups;
-    qint64 groupUnions = 0;
-    for ( const gis::Geometry &batch : batches )
-    {
-        if ( running.isNull() )
-        {
-            running = batch;
-        }
-        else if ( groupUnions == 10 )
-        {
-            groups.push_back( std::move( running ) );
-            running = batch;
-            groupUnions = 0;
-        }
-        else
-        {
-            unite( running, batch );
-            ++groupUnions;
-        }
-    }
-    for ( const gis::Geometry &group : groups )
+    const std::vector<gis::Geometry> batches = mergeInChunks( running, buffers, 1, 100 );
+    for ( const gis::Geometry &group : mergeInChunks( running, batches, 0, 10 ) )
         unite( running, group );
     return running;
 }
@@ -202,58 +174,40 @@ inline std::vector<Result> windInZone( const QueryInputs &inputs, const QString 
 {
     gis::Recordset wind = search( inputs, QStringLiteral( "20_wind.shp" ), windExpression );
     std::vector<Result> results;
-    for ( ; !wind.eof(); wind.moveNext() )
-    {
-        if ( wind.shapeType() != 23 )
-            continue;
-        gis::Geometry piece = tryOp( gis::ops::intersect, zone, wind.shape() );
-        if ( !piece.isNull() )
-            results.push_back( { std::move( piece ), windValue( wind ) } );
-    }
+    forEachPolygon( wind, [&]( const gis::Recordset &w ) { add( results, tryOp( gis::ops::intersect, zone, w.shape() ), w ); } );
     return results;
 }
 
 inline std::vector<Result> windAll( const QueryInputs &inputs, const QString &windExpression, float roadKm, float lineKm )
 {
-    const gis::Geometry roads = lineBuffers( inputs, QStringLiteral( "43_roads.shp" ), roadKm );
-    const gis::Geometry lines = lineBuffers( inputs, QStringLiteral( "44_transmissionline.shp" ), lineKm );
-    const gis::Geometry zone = tryOp( gis::ops::intersect, roads, lines );
-
+    const gis::Geometry zone = tryOp( gis::ops::intersect, lineBuffers( inputs, QStringLiteral( "43_roads.shp" ), roadKm ),
+                                      lineBuffers( inputs, QStringLiteral( "44_transmissionline.shp" ), lineKm ) );
     std::vector<gis::Geometry> pieces;
-    gis::Recordset land =
-        search( inputs, QStringLiteral( "02_landuse.shp" ), landUseExpression( inputs.selectedLandUses ) );
-    for ( ; !land.eof(); land.moveNext() )
-    {
-        if ( land.shapeType() != 23 )
-            continue;
-        gis::Geometry piece = tryOp( gis::ops::intersect, zone, land.shape() );
+    gis::Recordset land = landUse( inputs );
+    forEachPolygon( land, [&]( const gis::Recordset &l ) {
+        gis::Geometry piece = tryOp( gis::ops::intersect, zone, l.shape() );
         if ( !piece.isNull() )
             pieces.push_back( std::move( piece ) );
-    }
+    } );
 
     gis::Recordset wind = search( inputs, QStringLiteral( "20_wind.shp" ), windExpression );
     std::optional<gis::Recordset> prot;
     if ( inputs.removeProtectedAreas )
-        prot = search( inputs, QStringLiteral( "31_protectedarea.shp" ), QStringLiteral( "FeatureID > -1" ) );
+        prot = search( inputs, QStringLiteral( "31_protectedarea.shp" ) );
     std::vector<Result> results;
     for ( const gis::Geometry &piece : pieces )
     {
-        for ( wind.moveFirst(); !wind.eof(); wind.moveNext() )
-        {
-            if ( wind.shapeType() != 23 )
-                continue;
-            gis::Geometry r = tryOp( gis::ops::intersect, piece, wind.shape() );
+        forEachPolygon( wind, [&]( const gis::Recordset &w ) {
+            gis::Geometry r = tryOp( gis::ops::intersect, piece, w.shape() );
             if ( prot )
             {
-                for ( prot->moveFirst(); !prot->eof() && !r.isNull(); prot->moveNext() )
-                {
-                    if ( prot->shapeType() == 23 )
-                        r = tryOp( gis::ops::difference, r, prot->shape() );
-                }
+                forEachPolygon( *prot, [&]( const gis::Recordset &p ) {
+                    if ( !r.isNull() )
+                        r = tryOp( gis::ops::difference, r, p.shape() );
+                } );
             }
-            if ( !r.isNull() )
-                results.push_back( { std::move( r ), windValue( wind ) } );
-        }
+            add( results, std::move( r ), w );
+        } );
     }
     return results;
 }

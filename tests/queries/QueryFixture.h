@@ -7,6 +7,8 @@
 #include "gis/Layer.h"
 #include "gis/MapWidget.h"
 #include "queries/QueryCallbacks.h"
+#include "queries/QueryInputs.h"
+#include "queries/QueryNames.h"
 #include "workspace/md_functions.h"
 
 #include <QStringList>
@@ -65,6 +67,45 @@ class QueryFixture
     {
         const bool real = type == testsupport::FieldSpec::Real;
         return addValues( fileName, { field, type, real ? 12 : 0, real ? 4 : 0 }, values, {}, true );
+    }
+
+    /**
+     * Inputs of the overlay \a query: wind from \a minimum to Max, \a landUses
+     * selected in a list of 12, the roads at \a roadKm and the transmission
+     * lines at \a lineKm in the boxes the panel reads for \a query. No map yet.
+     */
+    static QueryInputs overlayInputs( const QString &query, const QString &minimum = QStringLiteral( "0" ),
+                                      const QStringList &landUses = { QStringLiteral( "GRASSLAND" ) },
+                                      bool removeProtectedAreas = true, const QString &roadKm = QStringLiteral( "1" ),
+                                      const QString &lineKm = QStringLiteral( "1" ) )
+    {
+        QueryInputs in;
+        in.queryName = query;
+        in.minText = minimum;
+        in.maxText = QStringLiteral( "Max" );
+        in.distance1Text = lineKm;
+        in.distance2Text = query == querynames::kWindTransmission ? lineKm : roadKm;
+        in.selectedLandUses = landUses;
+        in.landUseItemCount = 12;
+        in.removeProtectedAreas = removeProtectedAreas;
+        return in;
+    }
+
+    //! A layer of \a wkts with FeatureID 0, 1, 2 ... and, when \a field is given, \a texts in that text field.
+    gis::LayerPtr addNumbered( const QString &fileName, const QStringList &wkts, const QString &field = {},
+                               const QStringList &texts = {} )
+    {
+        std::vector<testsupport::FieldSpec> fields { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer } };
+        if ( !field.isEmpty() )
+            fields.push_back( { field, testsupport::FieldSpec::String, 40 } );
+        std::vector<std::vector<QVariant>> rows;
+        for ( qsizetype i = 0; i < wkts.size(); ++i )
+        {
+            rows.push_back( { static_cast<int>( i ) } );
+            if ( !field.isEmpty() )
+                rows.back().push_back( texts[i] );
+        }
+        return addLayer( fileName, wkts, fields, rows );
     }
 
     //! A line layer that only has to exist.

@@ -8,7 +8,6 @@
 #include <QTest>
 
 #include <cmath>
-#include <functional>
 
 namespace q = md_query_functions2;
 
@@ -17,30 +16,20 @@ Q_DECLARE_METATYPE( QueryInputs )
 namespace
 {
 
-const QString kWind = QStringLiteral( "20_wind.shp" );
 const QStringList kOverlayFiles { QStringLiteral( "20_wind.shp" ), QStringLiteral( "02_landuse.shp" ),
                                   QStringLiteral( "31_protectedarea.shp" ), QStringLiteral( "43_roads.shp" ),
                                   QStringLiteral( "44_transmissionline.shp" ) };
 
-QString ring( const std::vector<std::pair<double, double>> &points )
-{
-    QStringList xy;
-    for ( const auto &[x, y] : points )
-        xy << QStringLiteral( "%1 %2" ).arg( x, 0, 'f', 3 ).arg( y, 0, 'f', 3 );
-    xy << xy.front();
-    return QStringLiteral( "(" ) + xy.join( QStringLiteral( ", " ) ) + QStringLiteral( ")" );
-}
-
 //! A circle of \a n vertices: a polygon with many vertices when \a n is large.
 QString circle( double cx, double cy, double r, int n )
 {
-    std::vector<std::pair<double, double>> points;
-    for ( int i = 0; i < n; ++i )
+    QStringList xy;
+    for ( int i = 0; i <= n; ++i )
     {
-        const double a = 2 * M_PI * i / n;
-        points.emplace_back( cx + r * std::cos( a ), cy + r * std::sin( a ) );
+        const double a = 2 * M_PI * ( i % n ) / n;
+        xy << QStringLiteral( "%1 %2" ).arg( cx + r * std::cos( a ), 0, 'f', 3 ).arg( cy + r * std::sin( a ), 0, 'f', 3 );
     }
-    return QStringLiteral( "POLYGON (" ) + ring( points ) + QStringLiteral( ")" );
+    return QStringLiteral( "POLYGON ((" ) + xy.join( QStringLiteral( ", " ) ) + QStringLiteral( "))" );
 }
 
 QString line( std::initializer_list<std::pair<double, double>> points )
@@ -51,15 +40,12 @@ QString line( std::initializer_list<std::pair<double, double>> points )
     return QStringLiteral( "LINESTRING (" ) + xy.join( QStringLiteral( ", " ) ) + QStringLiteral( ")" );
 }
 
-std::vector<std::vector<QVariant>> ids( int n )
+enum class World
 {
-    std::vector<std::vector<QVariant>> rows;
-    for ( int i = 0; i < n; ++i )
-        rows.push_back( { i } );
-    return rows;
-}
-
-const std::vector<testsupport::FieldSpec> kIdOnly { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer } };
+    Sample,     //!< the sample data set
+    Small,      //!< smallWorld()
+    LargeRoads, //!< largeRoadLayer()
+};
 
 /**
  * Hand-made layers of 1 km wind squares over 20 x 10 km (lattice squares of
@@ -80,35 +66,22 @@ void smallWorld( QueryFixture &f )
         }
     f.addWind( values, squares );
 
-    const QString bigCircle = circle( 12000, 5000, 4100, 3000 );
     const QString withHole = QStringLiteral( "POLYGON ((500 500, 6500 500, 6500 9300, 500 9300, 500 500), "
                                              "(2000 2000, 3000 2000, 3000 3500, 2000 3500, 2000 2000))" );
-    f.addLayer( QStringLiteral( "02_landuse.shp" ),
-                { withHole, bigCircle, QueryFixture::square( 15500, 250, 4000 ), QueryFixture::square( 6400, 0, 1300 ),
-                  QueryFixture::square( 17000, 6000, 2500 ) },
-                { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
-                  { QStringLiteral( "LAND_USE" ), testsupport::FieldSpec::String, 40 } },
-                { { 0, QStringLiteral( "GRASSLAND" ) },
-                  { 1, QStringLiteral( "FARMER'S LAND" ) },
-                  { 2, QStringLiteral( "SAVANNA" ) },
-                  { 3, QStringLiteral( "URBAN" ) },
-                  { 4, QStringLiteral( "GRASSLAND" ) } } );
-
-    const QStringList roads { line( { { -500, 1200 }, { 9000, 4100 }, { 21000, 4600 } } ),
-                              line( { { 7950, -300 }, { 8100, 11000 } } ),
-                              line( { { 14000, 10500 }, { 19500, 200 } } ) };
-    f.addLayer( QStringLiteral( "43_roads.shp" ), roads, kIdOnly, ids( roads.size() ) );
-    const QStringList lines { line( { { -1000, 6200 }, { 21000, 7400 } } ), line( { { 3000, -1000 }, { 13000, 11000 } } ) };
-    f.addLayer( QStringLiteral( "44_transmissionline.shp" ), lines, kIdOnly, ids( lines.size() ) );
-
-    const QStringList parks { QueryFixture::square( 1000, 1000, 2000 ), circle( 8000, 5000, 1800, 40 ),
-                              circle( 8600, 5300, 1200, 30 ), QueryFixture::square( 13500, 2500, 500 ),
-                              QStringLiteral( "POLYGON ((15800 7700, 19200 7700, 19200 8300, 15800 8300, 15800 7700))" ) };
-    f.addLayer( QStringLiteral( "31_protectedarea.shp" ), parks,
-                { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
-                  { QStringLiteral( "NAME" ), testsupport::FieldSpec::String, 40 } },
-                { { 0, QStringLiteral( "a" ) }, { 1, QStringLiteral( "b" ) }, { 2, QStringLiteral( "c" ) },
-                  { 3, QStringLiteral( "d" ) }, { 4, QStringLiteral( "e" ) } } );
+    f.addNumbered( QStringLiteral( "02_landuse.shp" ),
+                   { withHole, circle( 12000, 5000, 4100, 3000 ), QueryFixture::square( 15500, 250, 4000 ),
+                     QueryFixture::square( 6400, 0, 1300 ), QueryFixture::square( 17000, 6000, 2500 ) },
+                   QStringLiteral( "LAND_USE" ), { "GRASSLAND", "FARMER'S LAND", "SAVANNA", "URBAN", "GRASSLAND" } );
+    f.addNumbered( QStringLiteral( "43_roads.shp" ), { line( { { -500, 1200 }, { 9000, 4100 }, { 21000, 4600 } } ),
+                                                       line( { { 7950, -300 }, { 8100, 11000 } } ),
+                                                       line( { { 14000, 10500 }, { 19500, 200 } } ) } );
+    f.addNumbered( QStringLiteral( "44_transmissionline.shp" ),
+                   { line( { { -1000, 6200 }, { 21000, 7400 } } ), line( { { 3000, -1000 }, { 13000, 11000 } } ) } );
+    f.addNumbered( QStringLiteral( "31_protectedarea.shp" ),
+                   { QueryFixture::square( 1000, 1000, 2000 ), circle( 8000, 5000, 1800, 40 ), circle( 8600, 5300, 1200, 30 ),
+                     QueryFixture::square( 13500, 2500, 500 ),
+                     QStringLiteral( "POLYGON ((15800 7700, 19200 7700, 19200 8300, 15800 8300, 15800 7700))" ) },
+                   QStringLiteral( "NAME" ), { "a", "b", "c", "d", "e" } );
 }
 
 /**
@@ -131,17 +104,15 @@ void largeRoadLayer( QueryFixture &f )
         const double x = 25.0 * i;
         pieces << line( { { x, 300 + 200 * std::sin( i / 20.0 ) }, { x + 30, 320 + 200 * std::sin( ( i + 1 ) / 20.0 ) } } );
     }
-    f.addLayer( QStringLiteral( "43_roads.shp" ), pieces, kIdOnly, ids( pieces.size() ) );
-    f.addLayer( QStringLiteral( "44_transmissionline.shp" ), { line( { { 0, 900 }, { 12000, 700 } } ) }, kIdOnly, ids( 1 ) );
-    f.addLayer( QStringLiteral( "02_landuse.shp" ), { QueryFixture::square( 2500, -100, 6000 ) },
-                { { QStringLiteral( "FeatureID" ), testsupport::FieldSpec::Integer },
-                  { QStringLiteral( "LAND_USE" ), testsupport::FieldSpec::String, 40 } },
-                { { 0, QStringLiteral( "GRASSLAND" ) } } );
-    f.addLayer( QStringLiteral( "31_protectedarea.shp" ), { circle( 6000, 500, 700, 50 ) }, kIdOnly, ids( 1 ) );
+    f.addNumbered( QStringLiteral( "43_roads.shp" ), pieces );
+    f.addNumbered( QStringLiteral( "44_transmissionline.shp" ), { line( { { 0, 900 }, { 12000, 700 } } ) } );
+    f.addNumbered( QStringLiteral( "02_landuse.shp" ), { QueryFixture::square( 2500, -100, 6000 ) },
+                   QStringLiteral( "LAND_USE" ), { "GRASSLAND" } );
+    f.addNumbered( QStringLiteral( "31_protectedarea.shp" ), { circle( 6000, 500, 700, 50 ) } );
 }
 
 //! The reference result of \a inputs' query.
-std::vector<reference::Result> referenceOf( const QueryInputs &inputs, float roadKm, float lineKm )
+std::vector<reference::Result> referenceOf( const QueryInputs &inputs )
 {
     const QString wind = q::CreateWindSelectExpression( inputs );
     using namespace querynames;
@@ -150,13 +121,13 @@ std::vector<reference::Result> referenceOf( const QueryInputs &inputs, float roa
         return reference::windMinusProtected( inputs, wind );
     if ( name == kWindLandUse )
         return reference::windWithLandUse( inputs, wind );
+    const float km = inputs.distance2Text.toFloat();
     if ( name == kWindRoads )
-        return reference::windInZone( inputs, wind,
-                                      reference::lineBuffers( inputs, QStringLiteral( "43_roads.shp" ), roadKm ) );
+        return reference::windInZone( inputs, wind, reference::lineBuffers( inputs, QStringLiteral( "43_roads.shp" ), km ) );
     if ( name == kWindTransmission )
-        return reference::windInZone(
-            inputs, wind, reference::lineBuffers( inputs, QStringLiteral( "44_transmissionline.shp" ), lineKm ) );
-    return reference::windAll( inputs, wind, roadKm, lineKm );
+        return reference::windInZone( inputs, wind,
+                                      reference::lineBuffers( inputs, QStringLiteral( "44_transmissionline.shp" ), km ) );
+    return reference::windAll( inputs, wind, km, inputs.distance1Text.toFloat() );
 }
 
 /**
@@ -164,25 +135,15 @@ std::vector<reference::Result> referenceOf( const QueryInputs &inputs, float roa
  * the reference: the same count, and polygon by polygon the same value, the
  * same area within 1e-6 relative and the same place.
  */
-void compareWithReference( const QueryInputs &inputs, const QString &roadKm, const QString &lineKm )
+void compareWithReference( const QueryInputs &inputs )
 {
-    QueryInputs run = inputs;
-    if ( run.queryName == querynames::kWindAll )
-    {
-        run.distance1Text = lineKm;
-        run.distance2Text = roadKm;
-    }
-    else
-    {
-        run.distance2Text = run.queryName == querynames::kWindTransmission ? lineKm : roadKm;
-    }
     testsupport::RecordingDialogs dialogs;
     RecordingCallbacks rec;
-    q::fill_cShapes_collection( run, rec.callbacks() );
+    q::fill_cShapes_collection( inputs, rec.callbacks() );
     QVERIFY2( dialogs.shown.empty(), qPrintable( dialogs.texts().join( '\n' ) ) );
     QCOMPARE( rec.captions.last(), QStringLiteral( "Overlaying... finished" ) );
 
-    const std::vector<reference::Result> expected = referenceOf( run, roadKm.toFloat(), lineKm.toFloat() );
+    const std::vector<reference::Result> expected = referenceOf( inputs );
     QVERIFY( !expected.empty() );
     QCOMPARE( q::cResults.count(), static_cast<qint64>( expected.size() ) );
     for ( qint64 i = 0; i < q::cResults.count(); ++i )
@@ -204,19 +165,9 @@ void compareWithReference( const QueryInputs &inputs, const QString &roadKm, con
     }
 }
 
-QueryInputs overlayInputs( const QString &query, const QString &minimum, const QStringList &landUses, bool protectedAreas )
-{
-    QueryInputs in;
-    in.queryName = query;
-    in.minText = minimum;
-    in.maxText = QStringLiteral( "Max" );
-    in.selectedLandUses = landUses;
-    in.landUseItemCount = static_cast<int>( landUses.size() );
-    in.removeProtectedAreas = protectedAreas;
-    return in;
-}
-
 } // namespace
+
+Q_DECLARE_METATYPE( World )
 
 class TestOverlayReference : public QObject
 {
@@ -227,10 +178,8 @@ class TestOverlayReference : public QObject
     void init();
     void cleanupTestCase();
 
-    void sampleSet_data();
-    void sampleSet();
-    void handMadeLayers_data();
-    void handMadeLayers();
+    void fastPathEqualsReference_data();
+    void fastPathEqualsReference();
 
   private:
     QTemporaryDir mSample;
@@ -263,70 +212,54 @@ void TestOverlayReference::cleanupTestCase()
     q::cResults.reset();
 }
 
-void TestOverlayReference::sampleSet_data()
+void TestOverlayReference::fastPathEqualsReference_data()
 {
+    QTest::addColumn<World>( "world" );
     QTest::addColumn<QueryInputs>( "inputs" );
-    QTest::addColumn<QString>( "roadKm" );
-    QTest::addColumn<QString>( "lineKm" );
 
-    const QStringList uses { QStringLiteral( "GRASSLAND" ), QStringLiteral( "SAVANNA" ), QStringLiteral( "AGRICULTURE" ) };
     using namespace querynames;
-    QTest::newRow( "protected areas" ) << overlayInputs( kWindMinusProtected, "500", {}, true ) << "2" << "5";
-    QTest::newRow( "land use" ) << overlayInputs( kWindLandUse, "500", uses, true ) << "2" << "5";
-    QTest::newRow( "roads, 747 features" ) << overlayInputs( kWindRoads, "500", {}, true ) << "2" << "5";
-    QTest::newRow( "transmission lines" ) << overlayInputs( kWindTransmission, "500", {}, true ) << "2" << "5";
-    QTest::newRow( "all" ) << overlayInputs( kWindAll, "400", uses, true ) << "6" << "15";
-    QTest::newRow( "all, protected areas kept" ) << overlayInputs( kWindAll, "400", uses, false ) << "6" << "15";
+    const auto overlayInputs = &QueryFixture::overlayInputs;
+    const QStringList sample { "GRASSLAND", "SAVANNA", "AGRICULTURE" };
+    QTest::newRow( "sample: protected areas" ) << World::Sample << overlayInputs( kWindMinusProtected, "500", {}, true, "1", "1" );
+    QTest::newRow( "sample: land use" ) << World::Sample << overlayInputs( kWindLandUse, "500", sample, true, "1", "1" );
+    QTest::newRow( "sample: roads, 747 features" ) << World::Sample << overlayInputs( kWindRoads, "500", {}, true, "2", "1" );
+    QTest::newRow( "sample: transmission lines" ) << World::Sample
+                                                  << overlayInputs( kWindTransmission, "500", {}, true, "1", "5" );
+    QTest::newRow( "sample: all" ) << World::Sample << overlayInputs( kWindAll, "400", sample, true, "6", "15" );
+    QTest::newRow( "sample: all, protected areas kept" ) << World::Sample
+                                                         << overlayInputs( kWindAll, "400", sample, false, "6", "15" );
+
+    const QStringList uses { "GRASSLAND", "FARMER'S LAND", "SAVANNA" };
+    QTest::newRow( "protected areas" ) << World::Small << overlayInputs( kWindMinusProtected, "0", {}, true, "1", "1" );
+    QTest::newRow( "land use, a polygon of 3000 vertices" ) << World::Small << overlayInputs( kWindLandUse, "0", uses, true, "1", "1" );
+    QTest::newRow( "roads" ) << World::Small << overlayInputs( kWindRoads, "400", {}, true, "0.7", "1" );
+    QTest::newRow( "transmission lines" ) << World::Small << overlayInputs( kWindTransmission, "0", {}, true, "1", "1.3" );
+    QTest::newRow( "all" ) << World::Small << overlayInputs( kWindAll, "0", uses, true, "1.5", "2" );
+    QTest::newRow( "roads, 430 features" ) << World::LargeRoads << overlayInputs( kWindRoads, "0", {}, true, "0.25", "1" );
+    QTest::newRow( "all, 430 road features" ) << World::LargeRoads
+                                              << overlayInputs( kWindAll, "0", { "GRASSLAND" }, true, "0.25", "0.4" );
 }
 
-void TestOverlayReference::sampleSet()
+void TestOverlayReference::fastPathEqualsReference()
 {
+    QFETCH( World, world );
     QFETCH( QueryInputs, inputs );
-    QFETCH( QString, roadKm );
-    QFETCH( QString, lineKm );
-    for ( const gis::LayerPtr &layer : mSampleLayers )
-    {
-        inputs.addIndexedLayer( layer->tag, layer );
-        inputs.mapLayers.push_back( layer );
-        inputs.fullExtent = inputs.fullExtent.isNull() ? layer->extent() : inputs.fullExtent.united( layer->extent() );
-    }
-    compareWithReference( inputs, roadKm, lineKm );
-}
-
-void TestOverlayReference::handMadeLayers_data()
-{
-    QTest::addColumn<int>( "world" ); // 0: the small world, 1: the large road layer
-    QTest::addColumn<QueryInputs>( "inputs" );
-    QTest::addColumn<QString>( "roadKm" );
-    QTest::addColumn<QString>( "lineKm" );
-
-    const QStringList uses { QStringLiteral( "GRASSLAND" ), QStringLiteral( "FARMER'S LAND" ),
-                             QStringLiteral( "SAVANNA" ) };
-    using namespace querynames;
-    QTest::newRow( "protected areas" ) << 0 << overlayInputs( kWindMinusProtected, "0", {}, true ) << "1" << "1";
-    QTest::newRow( "land use, a polygon of 3000 vertices" ) << 0 << overlayInputs( kWindLandUse, "0", uses, true ) << "1"
-                                                            << "1";
-    QTest::newRow( "roads" ) << 0 << overlayInputs( kWindRoads, "400", {}, true ) << "0.7" << "1";
-    QTest::newRow( "transmission lines" ) << 0 << overlayInputs( kWindTransmission, "0", {}, true ) << "1" << "1.3";
-    QTest::newRow( "all" ) << 0 << overlayInputs( kWindAll, "0", uses, true ) << "1.5" << "2";
-    QTest::newRow( "roads, 430 features" ) << 1 << overlayInputs( kWindRoads, "0", {}, true ) << "0.25" << "1";
-    QTest::newRow( "all, 430 road features" ) << 1 << overlayInputs( kWindAll, "0", { QStringLiteral( "GRASSLAND" ) }, true )
-                                              << "0.25" << "0.4";
-}
-
-void TestOverlayReference::handMadeLayers()
-{
-    QFETCH( int, world );
-    QFETCH( QueryInputs, inputs );
-    QFETCH( QString, roadKm );
-    QFETCH( QString, lineKm );
     QueryFixture f;
-    if ( world == 0 )
-        smallWorld( f );
+    if ( world == World::Sample )
+    {
+        for ( const gis::LayerPtr &layer : mSampleLayers )
+        {
+            inputs.addIndexedLayer( layer->tag, layer );
+            inputs.mapLayers.push_back( layer );
+            inputs.fullExtent = inputs.fullExtent.isNull() ? layer->extent() : inputs.fullExtent.united( layer->extent() );
+        }
+    }
     else
-        largeRoadLayer( f );
-    inputs.captureMap( f.map );
-    compareWithReference( inputs, roadKm, lineKm );
+    {
+        world == World::Small ? smallWorld( f ) : largeRoadLayer( f );
+        inputs.captureMap( f.map );
+    }
+    compareWithReference( inputs );
 }
 
 QTEST_MAIN( TestOverlayReference )
