@@ -36,9 +36,9 @@ struct ReadDamage
     qint64 recordsLost = 0;      //!< records of which neither shape nor attributes could be read
     qint64 recordsDeleted = 0;   //!< records the table marks as deleted, left out
     qint64 shapesUnread = 0;     //!< records kept without their shape, which could not be read
-    qint64 shapesUndrawable = 0; //!< records kept without their shape: a coordinate is NaN, infinite or beyond 1e15
     qint64 shapesTooSmall = 0;   //!< records kept without their shape: a line of fewer than two points or a ring of fewer than three corners
     qint64 shapesOutsideBox = 0; //!< records kept without their shape: it lies outside the bounding box of its record or of the file
+    qint64 shapesUndrawable = 0; //!< records kept without their shape: a coordinate is NaN, infinite or beyond 1e15
     qint64 attributesUnread = 0; //!< records kept with one or more values unreadable (those values are null)
     bool tableUnread = false;    //!< the .dbf is missing or cannot be read: the records have no attributes
     QStringList damagedParts = {}; //!< file names of parts whose structure contradicts the rest of the file set
@@ -47,9 +47,11 @@ struct ReadDamage
 
     bool isDamaged() const
     {
+        if ( shapesTooSmall > 0 || shapesOutsideBox > 0 )
+            return true;
         return unopened != Unopened::No || recordsLost > 0 || recordsDeleted > 0 || shapesUnread > 0
-               || shapesUndrawable > 0 || shapesTooSmall > 0 || shapesOutsideBox > 0 || attributesUnread > 0 || tableUnread
-               || !damagedParts.isEmpty() || crsUnreadable || geographicOutOfRange;
+               || shapesUndrawable > 0 || attributesUnread > 0 || tableUnread || !damagedParts.isEmpty()
+               || crsUnreadable || geographicOutOfRange;
     }
 };
 

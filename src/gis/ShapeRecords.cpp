@@ -29,6 +29,7 @@ constexpr quint32 kFileCode = 9994;
 constexpr qint32 kVersion = 1000;
 constexpr qint64 kBlock = 1 << 20;
 constexpr qint64 kEntriesPerBlock = 65536;
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 //! Copies \a n little-endian doubles from \a p (of any alignment) to \a out.
 void copyDoubles( const unsigned char *p, qint64 n, double *out )
@@ -171,7 +172,6 @@ bool isWithin( const Rect &e, const Rect &box )
 Rect fileBox( const unsigned char *shpHeader, const unsigned char *shxHeader )
 {
     const auto isNumber = []( const Rect &b ) { return !std::isnan( b.left + b.right + b.top + b.bottom ); };
-    constexpr double kInf = std::numeric_limits<double>::infinity();
     std::optional<Rect> box;
     for ( const unsigned char *header : { shpHeader, shxHeader } )
     {
@@ -275,7 +275,6 @@ class RecordConverter
      */
     LeftOut check( int kind, const unsigned char *box, const Rect &file, qint64 parts, qint64 n )
     {
-        constexpr double kInf = std::numeric_limits<double>::infinity();
         Rect e { kInf, -kInf, -kInf, kInf };
         for ( qint64 i = 0; i < n; ++i )
         {

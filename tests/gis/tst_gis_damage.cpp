@@ -42,12 +42,12 @@ struct Loss
     qint64 undrawable = 0;
     qint64 tooSmall = 0;
     qint64 outside = 0;
+    ShapeKind kind = ShapePolygon;
     qint64 attributes = 0;
     bool table = false;
     QStringList parts = {};
     bool crs = false;
     bool geo = false;
-    ShapeKind kind = ShapePolygon;
 
     bool operator==( const Loss & ) const = default;
 };
@@ -129,8 +129,11 @@ QString square( double x, double y, double size = 10 )
     return QStringLiteral( "POLYGON((%1 %2,%1 %4,%3 %4,%3 %2,%1 %2))" ).arg( x ).arg( y ).arg( x + size ).arg( y + size );
 }
 
-//! Writes the layer of the sound squares anew: as squares, lines or points at their places, \a record as \a wkt.
-Corruption rewritten( ShapeKind kind, int record = -1, const QString &wkt = {} )
+/**
+ * Writes the layer anew as the sound one, but for its shapes: record i a
+ * square, a line or a point at x = 500000 + 20 i; record \a record \a wkt.
+ */
+Corruption layerOf( ShapeKind kind, int record = -1, const QString &wkt = {} )
 {
     return [=]( const QString &b ) {
         QStringList shapes;
@@ -342,29 +345,29 @@ void TestGisDamage::damageIsCounted_data()
             patch( ext, 36 + 16, littleEndianBytes( 500100.0 ) )( b );
     } ) << Loss { .outside = 7 };
     QTest::newRow( "point 24,000 km away" ) << Corruption( []( const QString &b ) {
-        rewritten( ShapePoint )( b );
+        layerOf( ShapePoint )( b );
         patch( ".shp", 100 + 28 * 3 + 12, littleEndianBytes( 500060 + 2.4e7 ) )( b );
     } ) << Loss { .outside = 1, .kind = ShapePoint };
 
     // Shapes too small to draw, whether written so or damaged so; a null shape is none.
-    QTest::newRow( "ring of two points" ) << rewritten( ShapePolygon, 3, "POLYGON((500060 4000000,500070 4000010))" )
+    QTest::newRow( "ring of two points" ) << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000,500070 4000010))" )
                                           << Loss { .tooSmall = 1 };
-    QTest::newRow( "ring of one point" ) << rewritten( ShapePolygon, 3, "POLYGON((500060 4000000))" ) << Loss { .tooSmall = 1 };
+    QTest::newRow( "ring of one point" ) << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000))" ) << Loss { .tooSmall = 1 };
     QTest::newRow( "ring of two corners, closed" )
-        << rewritten( ShapePolygon, 3, "POLYGON((500060 4000000,500070 4000010,500060 4000000))" ) << Loss { .tooSmall = 1 };
-    QTest::newRow( "hole of two points" ) << rewritten( ShapePolygon, 3,
+        << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000,500070 4000010,500060 4000000))" ) << Loss { .tooSmall = 1 };
+    QTest::newRow( "hole of two points" ) << layerOf( ShapePolygon, 3,
                                                         "POLYGON((500060 4000000,500060 4000010,500070 4000010,500070 4000000,"
                                                         "500060 4000000),(500062 4000002,500064 4000004))" )
                                           << Loss { .tooSmall = 1 };
-    QTest::newRow( "triangle left open" ) << rewritten( ShapePolygon, 3, "POLYGON((500060 4000000,500060 4000010,500070 4000010))" )
+    QTest::newRow( "triangle left open" ) << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000,500060 4000010,500070 4000010))" )
                                           << Loss {};
-    QTest::newRow( "null shape" ) << rewritten( ShapePolygon, 3, "POLYGON EMPTY" ) << Loss {};
-    QTest::newRow( "line of one point" ) << rewritten( ShapeLine, 3, "LINESTRING(500060 4000000)" )
+    QTest::newRow( "null shape" ) << layerOf( ShapePolygon, 3, "POLYGON EMPTY" ) << Loss {};
+    QTest::newRow( "line of one point" ) << layerOf( ShapeLine, 3, "LINESTRING(500060 4000000)" )
                                          << Loss { .tooSmall = 1, .kind = ShapeLine };
     QTest::newRow( "line with a part of one point" )
-        << rewritten( ShapeLine, 3, "MULTILINESTRING((500060 4000000,500070 4000010),(500065 4000005))" )
+        << layerOf( ShapeLine, 3, "MULTILINESTRING((500060 4000000,500070 4000010),(500065 4000005))" )
         << Loss { .tooSmall = 1, .kind = ShapeLine };
-    QTest::newRow( "lines of two points" ) << rewritten( ShapeLine ) << Loss { .kind = ShapeLine };
+    QTest::newRow( "lines of two points" ) << layerOf( ShapeLine ) << Loss { .kind = ShapeLine };
 
     // The index and the headers.
     QTest::newRow( "index claims 8 entries" ) << patch( ".shx", 24, bigEndianBytes( ( 100 + 8 * 8 ) / 2 ) )
