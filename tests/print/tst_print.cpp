@@ -7,6 +7,7 @@
 #include "gis/GisError.h"
 #include "gis/MapWidget.h"
 #include "legend/LegendControl.h"
+#include "print/CupsPrinter.h"
 #include "print/PrintPage.h"
 #include "print/PrintTarget.h"
 #include "print/frmPrint.h"
@@ -27,6 +28,7 @@
 #include <QPdfWriter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -111,6 +113,27 @@ class PageJobs
     }
     ~PageJobs() { PrintTarget::install( {} ); }
     JobLog log;
+};
+
+//! CUPS as a test sets it up: one default destination or none, and the answer to a submission.
+class FakeCups : public CupsCalls
+{
+  public:
+    std::optional<Destination> destination;
+    int jobId = 0;
+    QStringList submitted; //!< destination names, one per submission
+    QByteArray pdf;        //!< the last file submitted, as it was then
+    QString pdfPath;
+
+    std::optional<Destination> defaultDestination() override { return destination; }
+    int printFile( const Destination &d, const QString &file, const QString & ) override
+    {
+        submitted << QString::fromUtf8( d.name );
+        pdfPath = file;
+        pdf = testsupport::readBytes( file );
+        return jobId;
+    }
+    QString lastErrorString() override { return QStringLiteral( "Destination \"PDF\" is not accepting jobs." ); }
 };
 
 QString square( double x, double y, double side )
@@ -677,6 +700,45 @@ class TestPrint : public QObject
         }
         QCOMPARE( mDialogs.texts(), QStringList { kPrintError } );
         QVERIFY( f->isVisible() );
+    }
+
+    void cupsSubmission_data()
+    {
+        QTest::addColumn<bool>( "printer" );
+        QTest::addColumn<int>( "jobId" );
+        QTest::addColumn<bool>( "reported" );
+        QTest::newRow( "job accepted" ) << true << 17 << false;
+        QTest::newRow( "job refused" ) << true << 0 << true;
+        QTest::newRow( "no default printer" ) << false << 0 << true;
+    }
+
+    void cupsSubmission()
+    {
+        QFETCH( bool, printer );
+        QFETCH( int, jobId );
+        QFETCH( bool, reported );
+        setMainLayers( { "30_lakes.shp" } );
+        frmPrint *f = openPrint();
+        FakeCups cups;
+        if ( printer )
+            cups.destination
+                = CupsCalls::Destination { "PDF", QPageSize( QPageSize::A4 ), {}, QPageLayout::Landscape, { 300, 300 }, {} };
+        cups.jobId = jobId;
+        PrintTarget::install( [&cups] { return std::make_unique<CupsPrinter>( cups ); } );
+        QTest::mouseClick( f->cmdPrint, Qt::LeftButton );
+        PrintTarget::install( {} );
+
+        QCOMPARE( mDialogs.texts(), reported ? QStringList { kPrintError } : QStringList() );
+        QCOMPARE( cups.submitted, printer ? QStringList { "PDF" } : QStringList() );
+        if ( !printer )
+            return;
+        QVERIFY( !QFileInfo::exists( cups.pdfPath ) );
+        // One page on the printer's paper, turned as it is: A4 landscape.
+        const QRegularExpression mediaBox( QStringLiteral( R"(/MediaBox \[0 0 ([\d.]+) ([\d.]+)\])" ) );
+        const QRegularExpressionMatch box = mediaBox.match( QString::fromLatin1( cups.pdf ) );
+        QVERIFY( box.hasMatch() );
+        const QSizeF points( box.captured( 1 ).toDouble(), box.captured( 2 ).toDouble() );
+        QVERIFY2( std::fabs( points.width() - 842 ) < 1 && std::fabs( points.height() - 595 ) < 1, qPrintable( box.captured( 0 ) ) );
     }
 
     void pageToPdf()
