@@ -811,7 +811,7 @@ void Dataset::stopEditing()
         if ( !prj.open( QIODevice::WriteOnly | QIODevice::Truncate ) || prj.write( mCrs->wkt.toUtf8() ) < 0 )
             throw GisError( "cannot write " + prj.fileName().toStdString() );
     }
-    shapefileset::replaceSet( base, target );
+    shapefileset::replaceSet( base, mPath );
     mWritable = false;
 }
 
