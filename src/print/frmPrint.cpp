@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -129,6 +130,16 @@ frmPrint::~frmPrint()
 void frmPrint::showEvent( QShowEvent *event )
 {
     QWidget::showEvent( event );
+}
+
+void frmPrint::keyPressEvent( QKeyEvent *event )
+{
+    if ( event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier )
+    {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent( event );
 }
 
 void frmPrint::createControls()

@@ -105,6 +105,8 @@ class frmPrint : public QDialog
   protected:
     //! Leaves the window where the system places new windows; a dialog would centre itself on the screen.
     void showEvent( QShowEvent *event ) override;
+    //! Escape does nothing, as before the window was a dialog: only Cancel and the close box close it.
+    void keyPressEvent( QKeyEvent *event ) override;
 
   private:
     frmPrint();
