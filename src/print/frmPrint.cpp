@@ -12,7 +12,6 @@
 #include "legend/LegendControl.h"
 #include "queries/md_query_results.h"
 #include "scalebar/ScaleBarControl.h"
-#include "workspace/frmMain.h"
 #include "workspace/md_functions.h"
 
 #include <QDir>
@@ -92,11 +91,11 @@ const QString frmPrint::kResourceCaption = QStringLiteral( "ANNUAL AVERAGE SOLAR
 
 QPointer<frmPrint> frmPrint::sInstance;
 
-frmPrint *frmPrint::instance()
+frmPrint *frmPrint::instance( gis::MapWidget *mainMap )
 {
     if ( !sInstance )
     {
-        sInstance = new frmPrint;
+        sInstance = new frmPrint( mainMap );
         sInstance->Form_Load();
     }
     return sInstance;
@@ -107,9 +106,10 @@ frmPrint *frmPrint::existingInstance()
     return sInstance;
 }
 
-frmPrint::frmPrint()
+frmPrint::frmPrint( gis::MapWidget *mainMap )
     : QDialog( nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                             | Qt::MSWindowsFixedSizeDialogHint )
+    , mMainMap( mainMap )
 {
     setModal( false );
     setAttribute( Qt::WA_DeleteOnClose );
@@ -233,10 +233,9 @@ void frmPrint::Form_Load()
     try
     {
         solarAdded = false;
-        frmMain *main = frmMain::existingInstance();
-        if ( !main )
-            throw gis::GisError( "no main window" );
-        const gis::MapWidget &map1 = *main->Map1;
+        if ( !mMainMap )
+            throw gis::GisError( "no main map" );
+        const gis::MapWidget &map1 = *mMainMap;
 
         // From the bottom layer, the first one loaded, to the top one.
         for ( int i = map1.layerCount() - 1; i >= 0; --i )
@@ -396,8 +395,7 @@ void frmPrint::setupScalebar()
             return;
         }
 
-        const frmMain *main = frmMain::existingInstance();
-        const int units = main ? scaleBarMapUnits( *main->Map1 ) : ScaleBarControl::Metres;
+        const int units = mMainMap ? scaleBarMapUnits( *mMainMap ) : ScaleBarControl::Metres;
         sbMapView->setup( true, QColor( 255, 255, 255 ), QColor( 128, 128, 128 ), QColor( 192, 192, 255 ), 3, font, units,
                           0.6f, 3 );
         sbMapView->refreshScaleBar();
@@ -423,11 +421,10 @@ void frmPrint::Map2_BeforeLayerDraw( int index )
 
 PageContent frmPrint::pageContent()
 {
-    frmMain *main = frmMain::existingInstance();
-    if ( !main )
-        throw gis::GisError( "no main window" );
+    if ( !mMainMap )
+        throw gis::GisError( "no main map" );
     PageContent content;
-    content.map = main->Map1;
+    content.map = mMainMap;
     content.heading = pictureOf( *pictHeadFromClipboard );
     content.scaleBar = sbMapView;
     content.legends = { pictureOf( *Picture1 ), pictureOf( *Picture4 ), pictureOf( *Picture3 ) };

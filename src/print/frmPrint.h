@@ -26,9 +26,11 @@ class MapWidget;
  * There is one instance, made and loaded on the first call of instance(),
  * a modeless dialog window of its own without an owner (so that assistive
  * technology announces it as a window), dropped when it is closed. The load
- * takes a snapshot of the main map (layers, visibility, extent); nothing
- * follows the main map afterwards. Every handler reports a failure through
- * ErrorMessage and returns: no exception leaves it.
+ * takes a snapshot of the main map it is given (layers, visibility,
+ * extent); nothing follows the main map afterwards, but the printed page
+ * draws the main map as it is at the time of printing. Every handler
+ * reports a failure through ErrorMessage and returns: no exception leaves
+ * it.
  *
  * Controls carry the names the rest of the program uses and are public for
  * the tests; positions are designed in twips.
@@ -38,8 +40,8 @@ class frmPrint : public QDialog
     Q_OBJECT
 
   public:
-    //! The one instance, created and loaded on first use.
-    static frmPrint *instance();
+    //! The one instance, created and loaded from \a mainMap on first use; an open window keeps its own map.
+    static frmPrint *instance( gis::MapWidget *mainMap );
     //! The instance if it exists, without creating one.
     static frmPrint *existingInstance();
 
@@ -109,7 +111,7 @@ class frmPrint : public QDialog
     void keyPressEvent( QKeyEvent *event ) override;
 
   private:
-    frmPrint();
+    explicit frmPrint( gis::MapWidget *mainMap );
 
     void createControls();
     void Form_Load();
@@ -117,6 +119,9 @@ class frmPrint : public QDialog
     void showLegendPictures();
     //! The page as it stands: the main map, the heading's picture made now, the scale bar, the legend pictures.
     PageContent pageContent();
+
+    //! The main window's map: the snapshot's source and what the page prints.
+    QPointer<gis::MapWidget> mMainMap;
 
     static QPointer<frmPrint> sInstance;
 };

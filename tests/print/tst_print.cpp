@@ -7,13 +7,13 @@
 #include "gis/GisError.h"
 #include "gis/MapWidget.h"
 #include "legend/LegendControl.h"
+#include "mainwindow/frmMain.h"
 #include "print/CupsPrinter.h"
 #include "print/PrintPage.h"
 #include "print/PrintTarget.h"
 #include "print/frmPrint.h"
 #include "queries/md_query_functions2.h"
 #include "scalebar/ScaleBarControl.h"
-#include "workspace/frmMain.h"
 #include "workspace/md_functions.h"
 
 #include <QAccessible>

@@ -2,9 +2,9 @@
 
 #include "gis/GisError.h"
 #include "gis/ShapefileSet.h"
+#include "mainwindow/frmMain.h"
 #include "queries/md_query_functions2.h"
 #include "queries/md_query_save.h"
-#include "workspace/frmMain.h"
 
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
