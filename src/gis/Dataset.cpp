@@ -484,10 +484,13 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         const qint64 readLimit = hasTable ? indexEntries : entries;
         const size_t fieldCount = types.size();
         const size_t expected = static_cast<size_t>( std::min( readLimit, hasTable ? table.rowsAvailable() : entries ) );
-        // Text the driver hands over as UTF-8, as the table declares its
-        // encoding, and that is not valid UTF-8 was not written in that
-        // encoding: it is kept as read, but counted.
-        const bool textIsUtf8 = layer->TestCapability( OLCStringsAsUTF8 );
+        // A table that declares its encoding (by its .cpg or its code page
+        // byte) gives text as UTF-8, recoded or as it is; text that is not
+        // valid UTF-8 then was not written in the declared encoding, or the
+        // encoding is unknown: it is kept as read, but counted.
+        const auto given = []( const char *item ) { return item && *item; };
+        const bool textDeclared = given( layer->GetMetadataItem( "CPG_VALUE", "SHAPEFILE" ) )
+                                  || given( layer->GetMetadataItem( "ENCODING_FROM_LDID", "SHAPEFILE" ) );
         fids.reserve( expected );
         valuesFailed.reserve( expected );
         p.values.reserve( expected * fieldCount );
@@ -503,7 +506,7 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
             for ( size_t i = 0; i < fieldCount; ++i )
             {
                 p.values.push_back( valueOf( *f, static_cast<int>( i ), types[i] ) );
-                if ( textIsUtf8 && types[i] == OFTString && !fieldUnread[i] && f->IsFieldSetAndNotNull( static_cast<int>( i ) ) )
+                if ( textDeclared && types[i] == OFTString && !fieldUnread[i] && f->IsFieldSetAndNotNull( static_cast<int>( i ) ) )
                     unreadable = unreadable || !QByteArrayView( f->GetFieldAsString( static_cast<int>( i ) ) ).isValidUtf8();
             }
             valuesFailed.push_back( unreadable );

@@ -442,6 +442,10 @@ void TestGisDamage::damageIsCounted_data()
                patchRow( 4, 1 + 12 + 1, "\xff" )( b );
            } )
         << Loss { .attributes = 1, .line = "wind.shp: the attributes of 1 of 12 records could not be read." };
+    QTest::newRow( "text of a table whose .cpg names no known code page" ) << Corruption( [=]( const QString &b ) {
+        write( ".cpg", "UTF-9" )( b );
+        patchRow( 4, 1 + 12 + 1, "\xff" )( b );
+    } ) << Loss { .attributes = 1 };
     QTest::newRow( "text of a Latin-1 table" ) << Corruption( [=]( const QString &b ) {
         write( ".cpg", "ISO-8859-1" )( b );
         patchRow( 4, 1 + 12 + 1, "\xff" )( b );

@@ -37,7 +37,7 @@ const QStringList kParts { QStringLiteral( "shp" ),        QStringLiteral( "shx"
 //! Mutants of each part of each layer; $OSTRAPEL_MUTANTS_PER_PART asks for more (at most 1000) on a long run.
 const int kMutantsPerPart = qEnvironmentVariableIsSet( "OSTRAPEL_MUTANTS_PER_PART" )
                                 ? std::clamp( qEnvironmentVariableIntValue( "OSTRAPEL_MUTANTS_PER_PART" ), 1, 1000 )
-                                : 25;
+                                : 20;
 
 //! The text replacing bytes that are not valid in the table's encoding.
 const QChar kReplacement( QChar::ReplacementCharacter );
