@@ -426,13 +426,13 @@ void TestGisDamage::damageIsCounted_data()
                   .line = "wind.shp: the description of its field WINDPWRD is damaged: 12 of 12 values could not be read." };
     QTest::newRow( "WINDPWRD without width" )
         << patch( ".dbf", 32 + 16, QByteArray( 1, '\0' ) )
-        << Loss { .attributes = 12, // the dates are read from the bytes of the names
+        << Loss { .attributes = 12, // the dates are read from bytes before them
                   .fields = { { "WINDPWRD", 12 } },
                   .parts = { "wind.dbf" },
                   .line = "wind.shp: the attributes of 12 of 12 records could not be read; the description of its field WINDPWRD is "
                           "damaged: 12 of 12 values could not be read; wind.dbf is damaged." };
-    QTest::newRow( "WINDCLASS narrower: blanks are misread too" ) << patch( ".dbf", 32 + 16, QByteArray( 1, '\4' ) )
-                                                                  << Loss { .attributes = 12, .parts = { "wind.dbf" } };
+    QTest::newRow( "WINDPWRD narrower: blanks are misread too" ) << patch( ".dbf", 32 + 16, QByteArray( 1, '\4' ) )
+                                                                 << Loss { .attributes = 12, .parts = { "wind.dbf" } };
     QTest::newRow( "WINDPWRD without decimals" )
         << patch( ".dbf", 32 + 17, QByteArray( 1, '\0' ) )
         << Loss { .attributes = 12, .line = "wind.shp: the attributes of 12 of 12 records could not be read." };
