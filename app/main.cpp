@@ -1,5 +1,5 @@
 #include "common/Controls.h"
-#include "workspace/frmSplash.h"
+#include "mainwindow/frmSplash.h"
 
 #include <QApplication>
 #include <QPointer>

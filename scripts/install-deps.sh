@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libgdal-dev gdal-bin libgeos-dev
+  libcups2-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth xdotool imagemagick poppler-utils
   locales

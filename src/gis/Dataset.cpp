@@ -22,7 +22,6 @@
 #include <cmath>
 #include <functional>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
 namespace gis
@@ -204,7 +203,12 @@ void setFieldValue( OGRFeature &f, int i, OGRFieldType type, const QVariant &v )
     }
 }
 
-//! Joins the helper threads of a read however the read ends.
+/**
+ * Joins the helper threads of a read however the read ends. Nothing a task
+ * throws (running out of memory, say) leaves its thread: the task's result
+ * stays as it was before the task, empty, and what it would have read is
+ * counted as damage.
+ */
 struct ThreadJoiner
 {
     std::vector<std::thread> threads;
@@ -212,13 +216,22 @@ struct ThreadJoiner
     //! Runs \a task on a new thread, or here when no thread is to be had.
     template <typename Task> void start( Task task )
     {
+        auto guarded = [task]() mutable {
+            try
+            {
+                task();
+            }
+            catch ( ... )
+            {
+            }
+        };
         try
         {
-            threads.emplace_back( task );
+            threads.emplace_back( guarded );
         }
-        catch ( const std::system_error & )
+        catch ( ... )
         {
-            task();
+            guarded();
         }
     }
 
@@ -428,7 +441,9 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     // damage into null shapes, other records' shapes or fewer records
     // without a word. The driver reads the attributes meanwhile, in this
     // thread: its handle is the only one that holds the whole index.
-    const shapefile::TableLayout table = shapefile::readTableLayout( path );
+    shapefile::TableLayout table = shapefile::readTableLayout( path );
+    for ( size_t i = 0; i < table.fields.size() && i < types.size(); ++i )
+        table.fields[i].integer = types[i] == OFTInteger || types[i] == OFTInteger64;
     const shapefile::IndexHeader header = shapefile::readIndexHeader( path );
     const bool hasTable = table.present() && !types.empty();
     const qint64 shpSize = QFileInfo( shapefile::partPath( path, "shp" ) ).size();
@@ -442,30 +457,35 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     constexpr qint64 kShpBytesPerReader = 2 << 20;
     const qint64 hardware = std::max( 1u, std::thread::hardware_concurrency() );
     const qint64 readers = std::clamp<qint64>( shpSize / kShpBytesPerReader, 1, std::min<qint64>( hardware, 8 ) );
+    const qint64 step = ( entries + readers - 1 ) / readers;
     std::vector<shapefile::RecordRun> runs( static_cast<size_t>( readers ) );
-    std::vector<std::string> errors( static_cast<size_t>( readers ) );
+    std::vector<char> runFailed( static_cast<size_t>( readers ) );
     shapefile::TableScan tableScan;
+    // The table is checked as far as the index reaches: rows beyond it are
+    // records without a shape, counted as lost without being read.
+    const qint64 rowsToCheck = hasTable ? std::min( table.rowsAvailable(), indexEntries ) : 0;
+    // Fields whose description cannot be read lose their values: they are
+    // counted by field, not by record.
+    std::vector<char> fieldUnread( types.size() );
+    for ( size_t i = 0; i < table.fields.size() && i < types.size(); ++i )
+        fieldUnread[i] = !table.fields[i].readable();
     std::vector<qint64> fids;
-    std::vector<char> failed;
+    std::vector<char> valuesFailed; // per record read: the driver could not read all its values
     {
         ThreadJoiner helpers;
-        const qint64 step = ( entries + readers - 1 ) / readers;
         for ( qint64 r = 0; r < readers; ++r )
         {
+            // A run that fails stays empty: its records count as shapes that could not be read.
             helpers.start( [&, r] {
-                try
-                {
-                    QuietGdal quiet; // OGR's ring organisation may warn
-                    const qint64 first = std::min( entries, r * step );
-                    runs[static_cast<size_t>( r )] = shapefile::readRecords( path, first, std::min( entries, first + step ) );
-                }
-                catch ( const std::exception &e )
-                {
-                    errors[static_cast<size_t>( r )] = e.what();
-                }
+                runFailed[static_cast<size_t>( r )] = true;
+                QuietGdal quiet; // OGR's ring organisation may warn
+                const qint64 first = std::min( entries, r * step );
+                runs[static_cast<size_t>( r )] = shapefile::readRecords( path, first, std::min( entries, first + step ) );
+                runFailed[static_cast<size_t>( r )] = false;
             } );
         }
-        helpers.start( [&] { tableScan = shapefile::scanTable( table, hasTable ? table.rowsAvailable() : 0 ); } );
+        // A check that fails leaves every row unchecked: their values count as unreadable.
+        helpers.start( [&] { tableScan = shapefile::scanTable( table, rowsToCheck ); } );
 
         QuietGdal quiet;
         const char *geometryIgnored[] = { "OGR_GEOMETRY", nullptr };
@@ -475,8 +495,15 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         const qint64 readLimit = hasTable ? indexEntries : entries;
         const size_t fieldCount = types.size();
         const size_t expected = static_cast<size_t>( std::min( readLimit, hasTable ? table.rowsAvailable() : entries ) );
+        // A table that declares its encoding (by its .cpg or its code page
+        // byte) gives text as UTF-8, recoded or as it is; text that is not
+        // valid UTF-8 then was not written in the declared encoding, or the
+        // encoding is unknown: it is kept as read, but counted.
+        const auto given = []( const char *item ) { return item && *item; };
+        const bool textDeclared = given( layer->GetMetadataItem( "CPG_VALUE", "SHAPEFILE" ) )
+                                  || given( layer->GetMetadataItem( "ENCODING_FROM_LDID", "SHAPEFILE" ) );
         fids.reserve( expected );
-        failed.reserve( expected );
+        valuesFailed.reserve( expected );
         p.values.reserve( expected * fieldCount );
         layer->ResetReading();
         while ( true )
@@ -486,26 +513,31 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
             if ( !f || f->GetFID() >= readLimit )
                 break;
             fids.push_back( f->GetFID() );
-            failed.push_back( quiet.failures() != failuresBefore );
+            bool unreadable = quiet.failures() != failuresBefore;
             for ( size_t i = 0; i < fieldCount; ++i )
+            {
                 p.values.push_back( valueOf( *f, static_cast<int>( i ), types[i] ) );
+                if ( textDeclared && types[i] == OFTString && !fieldUnread[i] && f->IsFieldSetAndNotNull( static_cast<int>( i ) ) )
+                    unreadable = unreadable || !QByteArrayView( f->GetFieldAsString( static_cast<int>( i ) ) ).isValidUtf8();
+            }
+            valuesFailed.push_back( unreadable );
         }
     }
     ds.reset();
-    for ( const std::string &e : errors )
-    {
-        if ( !e.empty() )
-            throw GisError( e );
-    }
 
     shapefile::RecordScan scan = shapefile::combineRuns( header, std::move( runs ) );
-    const qint64 records = hasTable ? std::max( { scan.readableEnd, table.rowsAvailable(),
-                                                  std::min( table.rowsClaimed, indexEntries ) } )
-                                    : scan.readableEnd;
+    qint64 readEnd = scan.readableEnd; // the entries of a run that failed are records all the same
+    for ( qint64 r = 0; r < readers; ++r )
+    {
+        if ( runFailed[static_cast<size_t>( r )] )
+            readEnd = std::max( readEnd, std::min( entries, ( r + 1 ) * step ) );
+    }
+    const qint64 records = hasTable ? std::max( { readEnd, table.rowsAvailable(), std::min( table.rowsClaimed, indexEntries ) } )
+                                    : readEnd;
     damage.records = records;
-    damage.tableUnread = !hasTable && ( !table.present() || !table.fields.empty() );
+    damage.tableUnread = !hasTable && ( !table.present() || !table.headerRead || !table.fields.empty() );
     damage.damagedParts = scan.damagedParts;
-    if ( table.present() && !table.consistent )
+    if ( table.headerRead && !table.consistent )
         damage.damagedParts << QFileInfo( table.path ).fileName();
     if ( header.entriesClaimed != header.entriesInFile || indexEntries > records )
     {
@@ -527,8 +559,6 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         // A record the index does not lead to soundly may hold another
         // record's shape or none: it keeps its attributes only.
         const qint64 fid = fids[k];
-        if ( failed[k] )
-            ++damage.attributesUnread;
         if ( !scan.readable( fid ) )
         {
             self.mShapes.emplace_back();
@@ -554,22 +584,37 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     scan.runs.clear();
 
     // Values that cannot be read as their field's type are null rather
-    // than whatever number the driver made of them.
+    // than whatever the driver made of them; so are those of rows the check
+    // did not reach.
+    const size_t checkedFields = std::min( fieldCount, table.fields.size() );
+    std::vector<qint64> fieldLosses( fieldCount, 0 );
+    for ( size_t k = 0; k < loaded; ++k )
+    {
+        const qint64 row = fids[k];
+        const bool unchecked = row >= tableScan.rowsChecked;
+        bool damaged = valuesFailed[k];
+        for ( size_t i = 0; i < fieldCount; ++i )
+        {
+            if ( !unchecked && ( i >= checkedFields || !tableScan.isUnreadable( row, i, table.fields.size() ) ) )
+                continue;
+            p.values[k * fieldCount + i] = QVariant();
+            if ( fieldUnread[i] )
+                ++fieldLosses[i];
+            else
+                damaged = true;
+        }
+        if ( damaged )
+            ++damage.attributesUnread;
+    }
+    for ( size_t i = 0; i < fieldCount; ++i )
+    {
+        if ( fieldUnread[i] )
+            damage.fieldsUnread.push_back( { static_cast<int>( i ), self.mFieldNames.at( static_cast<qsizetype>( i ) ), fieldLosses[i] } );
+    }
     const auto recordOf = [&fids]( qint64 fid ) -> qint64 {
         const auto it = std::lower_bound( fids.begin(), fids.end(), fid );
         return it != fids.end() && *it == fid ? it - fids.begin() : -1;
     };
-    qint64 lastDamagedRecord = -1;
-    for ( const auto &[row, field] : tableScan.unreadableCells )
-    {
-        const qint64 record = recordOf( row );
-        if ( record < 0 || static_cast<size_t>( field ) >= fieldCount )
-            continue;
-        p.values[static_cast<size_t>( record ) * fieldCount + static_cast<size_t>( field )] = QVariant();
-        if ( record != lastDamagedRecord && !failed[static_cast<size_t>( record )] )
-            ++damage.attributesUnread;
-        lastDamagedRecord = record;
-    }
     for ( qint64 row : tableScan.deletedRows )
     {
         if ( row < records && recordOf( row ) < 0 )
@@ -834,7 +879,7 @@ void Dataset::stopEditing()
         if ( !prj.open( QIODevice::WriteOnly | QIODevice::Truncate ) || prj.write( mCrs->wkt.toUtf8() ) < 0 )
             throw GisError( "cannot write " + prj.fileName().toStdString() );
     }
-    shapefileset::replaceSet( base, target );
+    shapefileset::replaceSet( base, mPath );
     mWritable = false;
 }
 

@@ -102,7 +102,10 @@ class Dataset
     /**
      * Records satisfying an OGR SQL WHERE clause, in file order. An empty
      * clause selects every record. Evaluated on the in-memory attribute copy,
-     * never by re-reading the file; independent of the C locale.
+     * never by re-reading the file; independent of the C locale. A text
+     * field compared with a quoted text by = or <> (alone or joined by AND
+     * and OR) compares exactly, letter case and blanks included, where OGR
+     * SQL would ignore letter case (see expressionfilter).
      * Throws GisError for an invalid clause or an unknown field.
      */
     std::vector<qint64> search( const QString &where ) const;

@@ -526,6 +526,11 @@ void MapWidget::centerAt( double x, double y )
     setExtent( Rect { x - hw, x + hw, y + hh, y - hh } );
 }
 
+Rect MapWidget::outputExtent( const QSizeF &size ) const
+{
+    return fitToShape( mExtent, size.width(), size.height() );
+}
+
 void MapWidget::outputMap( QPainter &painter, const QRectF &target )
 {
     if ( target.width() <= 0 || target.height() <= 0 )
@@ -535,7 +540,7 @@ void MapWidget::outputMap( QPainter &painter, const QRectF &target )
     QPointer<MapWidget> self( this );
     const double deviceDpi = painter.device() ? painter.device()->logicalDpiX() : 96;
     const double screenDpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
-    const Rect extent = fitToShape( mExtent, target.width(), target.height() );
+    const Rect extent = outputExtent( target.size() );
     const MapView view = MapView::make( extent, target, deviceDpi / screenDpi );
 
     // As in refresh(): every layer raises its event, the visible ones are drawn.

@@ -99,6 +99,8 @@ class MapWidget : public QWidget
      * markers scale with the painter device's resolution.
      */
     void outputMap( QPainter &painter, const QRectF &target );
+    //! The extent outputMap() draws into a target of \a size: the current extent grown about its centre to that shape.
+    Rect outputExtent( const QSizeF &size ) const;
 
     //! Widget width/height in twips (1440 per logical inch).
     double widthTwips() const;

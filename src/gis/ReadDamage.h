@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace gis
 {
 
@@ -12,8 +14,9 @@ namespace gis
  * false (isDamaged() is false).
  *
  * The records of a file set are those that its index (.shx) or its table
- * (.dbf) holds, whichever holds more. Every record that was read keeps its
- * shape and its attributes together; what could not be read of it is null.
+ * (.dbf) holds, whichever holds more; table rows beyond the index are not
+ * read, and count as lost. Every record that was read keeps its shape and
+ * its attributes together; what could not be read of it is null.
  */
 struct ReadDamage
 {
@@ -39,19 +42,27 @@ struct ReadDamage
     qint64 shapesTooSmall = 0;   //!< records kept without their shape: a line of fewer than two points or a ring of fewer than three corners
     qint64 shapesOutsideBox = 0; //!< records kept without their shape: it lies outside the bounding box of its record or of the file
     qint64 shapesUndrawable = 0; //!< records kept without their shape: a coordinate is NaN, infinite or beyond 1e15
-    qint64 attributesUnread = 0; //!< records kept with one or more values unreadable (those values are null)
+    qint64 attributesUnread = 0; //!< records kept with one or more values unreadable (those values are null, but for text
+                                 //!< not valid in the table's encoding, kept as read), fields of fieldsUnread aside
     bool tableUnread = false;    //!< the .dbf is missing or cannot be read: the records have no attributes
+
+    //! A field whose description in the .dbf cannot be read (no known type, no width): its values are null.
+    struct FieldUnread
+    {
+        int index = 0; //!< the field's place in the table, from 0
+        QString name;
+        qint64 valuesLost = 0; //!< of the records kept, those whose value of the field was lost
+    };
+    std::vector<FieldUnread> fieldsUnread = {};
     QStringList damagedParts = {}; //!< file names of parts whose structure contradicts the rest of the file set
     bool crsUnreadable = false;  //!< a .prj is there but cannot be read, is empty or names no coordinate system that could be read
     bool geographicOutOfRange = false; //!< degrees by the .prj, yet the shapes reach beyond 180 / 90
 
     bool isDamaged() const
     {
-        if ( shapesTooSmall > 0 || shapesOutsideBox > 0 )
-            return true;
-        return unopened != Unopened::No || recordsLost > 0 || recordsDeleted > 0 || shapesUnread > 0
-               || shapesUndrawable > 0 || attributesUnread > 0 || tableUnread || !damagedParts.isEmpty()
-               || crsUnreadable || geographicOutOfRange;
+        return unopened != Unopened::No || recordsLost > 0 || recordsDeleted > 0 || shapesUnread > 0 || shapesTooSmall > 0
+               || shapesOutsideBox > 0 || shapesUndrawable > 0 || attributesUnread > 0 || tableUnread || !fieldsUnread.empty()
+               || !damagedParts.isEmpty() || crsUnreadable || geographicOutOfRange;
     }
 };
 

@@ -1,5 +1,6 @@
 #include "ShapefileCheck.h"
 
+#include <QDate>
 #include <QFile>
 #include <QFileInfo>
 
@@ -62,99 +63,129 @@ void trimBlanks( const char *p, int &b, int &e )
         --e;
 }
 
-bool isNumberText( const char *p, int n )
+//! What a value of a table holds.
+enum class Cell
+{
+    Blank,      //!< no value
+    Value,
+    Unreadable, //!< bytes that are no value of the field's type
+};
+
+Cell numberCell( const char *p, int n, bool integer )
 {
     int b = 0;
     int e = n;
     trimBlanks( p, b, e );
     if ( b == e )
-        return true; // blank: no value
+        return Cell::Blank;
     bool stars = true;
     for ( int i = b; i < e; ++i )
         stars = stars && p[i] == '*';
     if ( stars )
-        return true; // the format's own mark of no value
+        return Cell::Blank; // the format's own mark of no value
     int i = b;
     if ( p[i] == '+' || p[i] == '-' )
         ++i;
     int digits = 0;
+    bool fraction = false; // a part a whole number cannot hold
     while ( i < e && p[i] >= '0' && p[i] <= '9' )
         ++i, ++digits;
     if ( i < e && p[i] == '.' )
     {
         ++i;
-        while ( i < e && p[i] >= '0' && p[i] <= '9' )
-            ++i, ++digits;
+        for ( ; i < e && p[i] >= '0' && p[i] <= '9'; ++i, ++digits )
+            fraction = fraction || p[i] != '0';
     }
     if ( digits == 0 )
-        return false;
+        return Cell::Unreadable;
     if ( i < e && ( p[i] == 'e' || p[i] == 'E' ) )
     {
         ++i;
+        fraction = true;
         if ( i < e && ( p[i] == '+' || p[i] == '-' ) )
             ++i;
         int exponent = 0;
         while ( i < e && p[i] >= '0' && p[i] <= '9' )
             ++i, ++exponent;
         if ( exponent == 0 )
-            return false;
+            return Cell::Unreadable;
     }
-    return i == e;
+    // A whole-number field read from a value with a fraction would lose it.
+    return i == e && !( integer && fraction ) ? Cell::Value : Cell::Unreadable;
 }
 
-bool isDateText( const char *p, int n )
+Cell dateCell( const char *p, int n )
 {
     int b = 0;
     int e = n;
     trimBlanks( p, b, e );
-    if ( b == e )
-        return true;
+    if ( b == e || ( e - b == 8 && std::memcmp( p + b, "00000000", 8 ) == 0 ) )
+        return Cell::Blank;
     if ( e - b != 8 )
-        return false;
-    for ( int i = b; i < e; ++i )
+        return Cell::Unreadable;
+    int digits[8];
+    for ( int i = 0; i < 8; ++i )
     {
-        if ( p[i] < '0' || p[i] > '9' )
-            return false;
+        if ( p[b + i] < '0' || p[b + i] > '9' )
+            return Cell::Unreadable;
+        digits[i] = p[b + i] - '0';
     }
-    return true;
+    const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+    const int month = digits[4] * 10 + digits[5];
+    const int day = digits[6] * 10 + digits[7];
+    return QDate::isValid( year, month, day ) ? Cell::Value : Cell::Unreadable;
 }
 
-bool isLogicalText( const char *p, int n )
+Cell logicalCell( const char *p, int n )
 {
     int b = 0;
     int e = n;
     trimBlanks( p, b, e );
-    return b == e || ( e - b == 1 && std::strchr( "YyNnTtFf?", p[b] ) != nullptr );
+    if ( b == e || ( e - b == 1 && p[b] == '?' ) )
+        return Cell::Blank;
+    return e - b == 1 && std::strchr( "YyNnTtFf", p[b] ) != nullptr ? Cell::Value : Cell::Unreadable;
 }
 
 /**
- * Whether a table value of \a type can be read as such. A NUL byte ends
- * the text the driver sees: in a number, a date or a logical value, at the
- * start of a text, or with text behind it, it means bytes were lost, as no
- * writer pads a value that way.
+ * What a table value of \a field holds, read as its type (as text when the
+ * type is unknown). A NUL byte ends the text the driver sees: in a number,
+ * a date or a logical value, at the start of a text, or with text behind
+ * it, it means bytes were lost, as no writer pads a value that way.
  */
-bool isReadableValue( char type, const char *value, int width )
+Cell cellOf( const TableLayout::Field &field, const char *value )
 {
+    const int width = field.width;
     const char *nul = static_cast<const char *>( std::memchr( value, '\0', static_cast<size_t>( width ) ) );
     const int length = nul ? static_cast<int>( nul - value ) : width;
+    const char type = field.type;
     const bool text = type != 'N' && type != 'F' && type != 'D' && type != 'L';
     if ( nul && ( !text || length == 0 || std::any_of( nul, value + width, []( char c ) { return c != '\0'; } ) ) )
-        return false;
+        return Cell::Unreadable;
     switch ( type )
     {
         case 'N':
         case 'F':
-            return isNumberText( value, length );
+            return numberCell( value, length, field.integer );
         case 'D':
-            return isDateText( value, length );
+            return dateCell( value, length );
         case 'L':
-            return isLogicalText( value, length );
+            return logicalCell( value, length );
         default:
-            return true;
+        {
+            int b = 0;
+            int e = length;
+            trimBlanks( value, b, e );
+            return b == e ? Cell::Blank : Cell::Value;
+        }
     }
 }
 
 } // namespace
+
+bool TableLayout::Field::readable() const
+{
+    return width > 0 && type != '\0' && std::strchr( "CNFDL", type ) != nullptr;
+}
 
 quint32 bigEndian32( const unsigned char *p )
 {
@@ -237,6 +268,7 @@ TableLayout readTableLayout( const QString &shpPath )
     const QByteArray head = file.read( 32 );
     if ( head.size() < 32 )
         return layout;
+    layout.headerRead = true;
     const auto *h = reinterpret_cast<const unsigned char *>( head.constData() );
     layout.rowsClaimed = static_cast<quint32>( littleEndian32( h + 4 ) );
     layout.headerLength = littleEndian16( h + 8 );
@@ -285,6 +317,8 @@ TableScan scanTable( const TableLayout &layout, qint64 rows )
     if ( !layout.present() || layout.rowLength <= 0 || !file.open( QIODevice::ReadOnly ) || !file.seek( layout.headerLength ) )
         return scan;
     rows = std::min( rows, layout.rowsInFile );
+    const size_t fieldCount = layout.fields.size();
+    scan.unreadable.assign( static_cast<size_t>( std::max<qint64>( 0, rows ) ) * fieldCount, false );
     const qint64 rowsPerBlock = std::max<qint64>( 1, kBlock / layout.rowLength );
     for ( qint64 first = 0; first < rows; first += rowsPerBlock )
     {
@@ -293,19 +327,22 @@ TableScan scanTable( const TableLayout &layout, qint64 rows )
         for ( qint64 k = 0; k < count && ( k + 1 ) * layout.rowLength <= block.size(); ++k )
         {
             const char *row = block.constData() + k * layout.rowLength;
+            scan.rowsChecked = first + k + 1;
             if ( row[0] == '*' )
             {
                 scan.deletedRows.push_back( first + k );
                 continue;
             }
-            for ( size_t f = 0; f < layout.fields.size(); ++f )
+            for ( size_t f = 0; f < fieldCount; ++f )
             {
                 const TableLayout::Field &field = layout.fields[f];
                 if ( field.offset + field.width > layout.rowLength )
                     break;
-                const char *value = row + field.offset;
-                if ( !isReadableValue( field.type, value, field.width ) )
-                    scan.unreadableCells.emplace_back( first + k, static_cast<int>( f ) );
+                const Cell cell = cellOf( field, row + field.offset );
+                const bool lost = cell == Cell::Unreadable
+                                  || ( cell == Cell::Blank ? !layout.consistent || field.width == 0 : !field.readable() );
+                if ( lost )
+                    scan.unreadable[static_cast<size_t>( first + k ) * fieldCount + f] = true;
             }
         }
     }

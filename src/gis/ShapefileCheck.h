@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <utility>
 #include <vector>
 
 /**
@@ -48,15 +47,20 @@ struct TableLayout
         char type = 'C';
         int offset = 0; //!< from the start of the row, the deletion flag being byte 0
         int width = 0;
+        bool integer = false; //!< read as a whole number (the reader's choice for a number field)
+
+        //! Whether the description names a type of value that can be read, with room for it.
+        bool readable() const;
     };
 
     QString path;              //!< empty when the file set has no table
+    bool headerRead = false;   //!< the file could be read and begins with a whole file header
     qint64 rowsClaimed = 0;    //!< rows the header claims
     qint64 rowsInFile = 0;     //!< whole rows the file holds
     qint64 headerLength = 0;
     qint64 rowLength = 0;
     std::vector<Field> fields;
-    bool consistent = false;   //!< the fields fit the header and the row length
+    bool consistent = false;   //!< the fields fit the header and the row length, the rows the file
 
     bool present() const { return !path.isEmpty(); }
     //! Rows that can be read: claimed and there.
@@ -66,14 +70,29 @@ struct TableLayout
 //! Reads the header of the .dbf of \a shpPath (none: an empty layout).
 TableLayout readTableLayout( const QString &shpPath );
 
-//! What the rows of a table hold that cannot be read as their field's type.
+/**
+ * What the rows of a table hold that cannot be read as their field's type.
+ * Its memory follows the rows checked, a bit per value.
+ */
 struct TableScan
 {
-    std::vector<std::pair<qint64, int>> unreadableCells; //!< (row, field), in row order
-    std::vector<qint64> deletedRows;                     //!< rows marked as deleted, ascending
+    qint64 rowsChecked = 0;          //!< rows checked, from the first on
+    std::vector<bool> unreadable;    //!< per row checked and field (row * fields + field): the value cannot be read
+    std::vector<qint64> deletedRows; //!< rows marked as deleted, ascending
+
+    bool isUnreadable( qint64 row, size_t field, size_t fieldCount ) const
+    {
+        return unreadable[static_cast<size_t>( row ) * fieldCount + field];
+    }
 };
 
-//! Checks the first \a rows rows of the table of \a layout.
+/**
+ * Checks the first \a rows rows of the table of \a layout. A value cannot
+ * be read when its bytes are not a value of its field's type, or when the
+ * field's description is not readable() and the value is not blank. In a
+ * table whose layout is not consistent, a blank value cannot be told from
+ * one misread, so it cannot be read either.
+ */
 TableScan scanTable( const TableLayout &layout, qint64 rows );
 
 } // namespace gis::shapefile

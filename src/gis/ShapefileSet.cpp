@@ -2,6 +2,7 @@
 
 #include "GisError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -20,18 +21,6 @@ RecordWrittenHook &hookSlot()
     return hook;
 }
 
-bool anyFileOf( const QString &base )
-{
-    for ( const QStringList *list : { &partExtensions(), &indexExtensions() } )
-    {
-        for ( const QString &ext : *list )
-        {
-            if ( QFileInfo::exists( base + ext ) )
-                return true;
-        }
-    }
-    return false;
-}
 } // namespace
 
 const QStringList &partExtensions()
@@ -47,6 +36,28 @@ const QStringList &indexExtensions()
     return indexes;
 }
 
+QStringList existingExtensions( const QString &base )
+{
+    const QFileInfo info( base );
+    const QString prefix = info.fileName() + QLatin1Char( '.' );
+    QStringList found;
+    if ( info.fileName().isEmpty() )
+        return found;
+    const QStringList names = QDir( info.path() ).entryList( QDir::Files | QDir::Hidden, QDir::Name );
+    for ( const QString &name : names )
+    {
+        if ( !name.startsWith( prefix ) )
+            continue;
+        const QString ext = name.mid( prefix.size() - 1 );
+        for ( const QStringList *list : { &partExtensions(), &indexExtensions() } )
+        {
+            if ( list->contains( ext, Qt::CaseInsensitive ) )
+                found << ext;
+        }
+    }
+    return found;
+}
+
 QString temporaryBase( const QString &base )
 {
     const QFileInfo info( base );
@@ -55,7 +66,7 @@ QString temporaryBase( const QString &base )
     for ( int attempt = 0; attempt < 100; ++attempt )
     {
         const QString candidate = stem + QString::number( QRandomGenerator::global()->generate(), 36 );
-        if ( !anyFileOf( candidate ) )
+        if ( existingExtensions( candidate ).isEmpty() )
             return candidate;
     }
     throw GisError( "no free temporary name beside " + base.toStdString() );
@@ -63,49 +74,47 @@ QString temporaryBase( const QString &base )
 
 void removeSet( const QString &base )
 {
-    for ( const QStringList *list : { &partExtensions(), &indexExtensions() } )
-    {
-        for ( const QString &ext : *list )
-        {
-            if ( QFileInfo::exists( base + ext ) )
-                QFile::remove( base + ext );
-        }
-    }
+    for ( const QString &ext : existingExtensions( base ) )
+        QFile::remove( base + ext );
 }
 
-void replaceSet( const QString &newBase, const QString &targetBase )
+void replaceSet( const QString &newBase, const QString &targetShp )
 {
+    const QFileInfo target( targetShp );
+    const QString targetBase = target.path() + QLatin1Char( '/' ) + target.completeBaseName();
+    // Readers look for each part in lower case, then in upper case: OLD.SHP finds
+    // its OLD.SHX when there is no OLD.shx. Upper-case parts beside an upper-case
+    // .shp, lower-case ones otherwise.
+    const bool upperCase = target.suffix() == QLatin1String( "SHP" );
     const QString backupBase = temporaryBase( targetBase );
-    std::vector<QString> setAside; // extensions of old files now under backupBase
-    std::vector<QString> placed;   // extensions of new files now under targetBase
+    std::vector<QString> setAside; // extensions, as they were written, of old files now under backupBase
+    std::vector<QString> placed;   // extensions of new files now under targetBase, as named there
 
     const auto rollBack = [&]( const std::string &reason ) {
         for ( const QString &ext : placed )
-            QFile::rename( targetBase + ext, newBase + ext );
+            QFile::rename( targetBase + ext, newBase + ext.toLower() );
         for ( const QString &ext : setAside )
             QFile::rename( backupBase + ext, targetBase + ext );
         removeSet( newBase );
         throw GisError( reason );
     };
 
-    for ( const QStringList *list : { &partExtensions(), &indexExtensions() } )
+    // Every file of the old set goes, in whatever letter case: a part left
+    // behind would be read as a part of the new set.
+    for ( const QString &ext : existingExtensions( targetBase ) )
     {
-        for ( const QString &ext : *list )
-        {
-            if ( !QFileInfo::exists( targetBase + ext ) )
-                continue;
-            if ( !QFile::rename( targetBase + ext, backupBase + ext ) )
-                rollBack( "cannot move aside " + ( targetBase + ext ).toStdString() );
-            setAside.push_back( ext );
-        }
+        if ( !QFile::rename( targetBase + ext, backupBase + ext ) )
+            rollBack( "cannot move aside " + ( targetBase + ext ).toStdString() );
+        setAside.push_back( ext );
     }
     for ( const QString &ext : partExtensions() )
     {
         if ( !QFileInfo::exists( newBase + ext ) )
             continue;
-        if ( !QFile::rename( newBase + ext, targetBase + ext ) )
-            rollBack( "cannot move into place " + ( targetBase + ext ).toStdString() );
-        placed.push_back( ext );
+        const QString named = upperCase ? ext.toUpper() : ext;
+        if ( !QFile::rename( newBase + ext, targetBase + named ) )
+            rollBack( "cannot move into place " + ( targetBase + named ).toStdString() );
+        placed.push_back( named );
     }
     for ( const QString &ext : setAside )
         QFile::remove( backupBase + ext );

@@ -22,20 +22,31 @@ const QStringList &partExtensions();
 //! Spatial index files of other programs, stale once the data change: .qix, .sbn, .sbx.
 const QStringList &indexExtensions();
 
+/**
+ * The extensions of the part and index files of \a base that exist, each
+ * as its file writes it (".shp", ".SHX"): a reader takes OLD.SHX for the
+ * index of OLD.shp when there is no OLD.shx, so the set has its parts in
+ * any letter case. The name before the extension counts exactly.
+ */
+QStringList existingExtensions( const QString &base );
+
 //! A base path in the directory of \a base that no file of any part or index extension uses.
 QString temporaryBase( const QString &base );
 
-//! Removes every part and index file of \a base that exists; best effort.
+//! Removes every part and index file of \a base that exists, in any letter case; best effort.
 void removeSet( const QString &base );
 
 /**
- * Replaces the set \a targetBase by the complete set \a newBase: the old
- * parts (stale index files included) are moved aside, the new ones moved
- * into place, then the old ones removed. When a move fails, everything is
- * moved back, \a newBase is removed and GisError is thrown: the old set
- * stays whole.
+ * Replaces the set whose main file is \a targetShp by the complete set
+ * \a newBase (written in lower case): every file of the old set, stale
+ * index files and parts in other letter case included, is moved aside,
+ * the new parts moved into place, then the old files removed. The new
+ * parts take upper-case extensions when \a targetShp ends in ".SHP",
+ * lower-case ones otherwise, so that \a targetShp opens them. When a move
+ * fails, everything is moved back, \a newBase is removed and GisError is
+ * thrown: the old set stays whole.
  */
-void replaceSet( const QString &newBase, const QString &targetBase );
+void replaceSet( const QString &newBase, const QString &targetShp );
 
 /**
  * Failure injection for tests: when set, the writer calls \a hook after

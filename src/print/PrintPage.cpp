@@ -74,12 +74,13 @@ QLineF PageLayout::lineFigure() const
              single( ( 3700 - 550 ) / layoutScaleY ) };
 }
 
-void composePage( QPainter &painter, double dpiX, double dpiY, const PageContent &content )
+ScaleBarControl::Figures composePage( QPainter &painter, double dpiX, double dpiY, const PageContent &content )
 {
     const PageLayout layout = PageLayout::forPrinter( TwipsPerPixel::forResolution( dpiX, dpiY ) );
+    const QRectF mapPlace( layout.map() );
 
     if ( content.map )
-        content.map->outputMap( painter, QRectF( layout.map() ) );
+        content.map->outputMap( painter, mapPlace );
 
     // The line figure is an open box from its first corner, the second corner
     // read as an offset from the first: a frame of 4000 x 3150 page units
@@ -100,8 +101,24 @@ void composePage( QPainter &painter, double dpiX, double dpiY, const PageContent
             painter.drawImage( target, picture );
     };
     stretched( layout.heading(), content.heading );
-    stretched( layout.scaleBar(), content.scaleBar );
+
+    // Not the preview's bar stretched, which states the preview's scale: a bar
+    // for the extent the map shows in its page rectangle, drawn at the
+    // printer's resolution. The strip is white over the map like the
+    // preview's; the legends, drawn next from their top edge, cover its lower
+    // third, so the bar stands on that edge.
+    ScaleBarControl::Figures bar;
+    if ( content.scaleBar && content.map )
+    {
+        QRectF strip = layout.scaleBar();
+        painter.fillRect( strip, Qt::white );
+        strip.setBottom( layout.legend( 0, content.ph ).top() );
+        bar = content.scaleBar->paintForMap( painter, strip, content.map->outputExtent( mapPlace.size() ),
+                                             mapPlace.width(), dpiX, dpiY );
+    }
+
     for ( int column = 0; column < 3; ++column )
         stretched( layout.legend( column, content.ph ), content.legends[static_cast<size_t>( column )] );
     painter.restore();
+    return bar;
 }

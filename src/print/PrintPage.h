@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scalebar/ScaleBarControl.h"
+
 #include <QImage>
 #include <QLineF>
 #include <QRect>
@@ -47,6 +49,7 @@ struct PageLayout
     QRect map() const;
     //! The heading picture (left, top in single precision).
     QRectF heading() const;
+    //! The scale bar's strip; the legends cover its lower third.
     QRectF scaleBar() const;
     /**
      * Legend picture \a column (0 left, 1 middle, 2 right): 1000 page units
@@ -64,7 +67,8 @@ struct PageContent
 {
     gis::MapWidget *map = nullptr; //!< drawn by the map itself, with what its drawing events add
     QImage heading;
-    QImage scaleBar;
+    //! The preview's scale bar, whose look the printed bar takes; the printed one measures the printed map.
+    const ScaleBarControl *scaleBar = nullptr;
     //! Left, middle and right legend pictures; each is stretched to its place.
     std::array<QImage, 3> legends;
     int ph = 0; //!< height of the left legend picture box in screen pixels
@@ -75,5 +79,10 @@ struct PageContent
  * per inch: the map, the dark grey line figure, the heading, the scale bar
  * and the three legend pictures, in that order. The same call serves the
  * printer, a PDF file and a picture. Throws what the map's drawing throws.
+ *
+ * The scale bar is drawn for the map as printed (the extent the map shows in
+ * its page rectangle), in the part of its strip above the legends. Returns
+ * what it shows, its length in device pixels; an empty bar without a map or
+ * a scale bar.
  */
-void composePage( QPainter &painter, double dpiX, double dpiY, const PageContent &content );
+ScaleBarControl::Figures composePage( QPainter &painter, double dpiX, double dpiY, const PageContent &content );

@@ -12,11 +12,11 @@
 #include "legend/LegendControl.h"
 #include "queries/md_query_results.h"
 #include "scalebar/ScaleBarControl.h"
-#include "workspace/frmMain.h"
 #include "workspace/md_functions.h"
 
 #include <QDir>
-#include <QFontDatabase>
+#include <QFontInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -50,8 +50,8 @@ const QString kElevationFile = QStringLiteral( "01_elevation.shp" );
 const QString kLandUseFile = QStringLiteral( "02_landuse.shp" );
 const QString kWindFile = QStringLiteral( "20_wind.shp" );
 
-// The heading strip and the scale bar are drawn at this many times their
-// screen size for the page, so that their text stays sharp on paper.
+// The heading strip is drawn at this many times its screen size for the
+// page, so that its text stays sharp on paper.
 constexpr double kStripPictureScale = 4;
 
 template <size_t N>
@@ -91,11 +91,11 @@ const QString frmPrint::kResourceCaption = QStringLiteral( "ANNUAL AVERAGE SOLAR
 
 QPointer<frmPrint> frmPrint::sInstance;
 
-frmPrint *frmPrint::instance()
+frmPrint *frmPrint::instance( gis::MapWidget *mainMap )
 {
     if ( !sInstance )
     {
-        sInstance = new frmPrint;
+        sInstance = new frmPrint( mainMap );
         sInstance->Form_Load();
     }
     return sInstance;
@@ -106,10 +106,12 @@ frmPrint *frmPrint::existingInstance()
     return sInstance;
 }
 
-frmPrint::frmPrint()
-    : QWidget( nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+frmPrint::frmPrint( gis::MapWidget *mainMap )
+    : QDialog( nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                             | Qt::MSWindowsFixedSizeDialogHint )
+    , mMainMap( mainMap )
 {
+    setModal( false );
     setAttribute( Qt::WA_DeleteOnClose );
     setWindowTitle( QStringLiteral( "Print Map" ) );
     setFixedSize( twips::toPxX( 9060, this ), twips::toPxY( 8655, this ) );
@@ -123,6 +125,21 @@ frmPrint::~frmPrint()
 {
     if ( sInstance == this )
         sInstance = nullptr;
+}
+
+void frmPrint::showEvent( QShowEvent *event )
+{
+    QWidget::showEvent( event );
+}
+
+void frmPrint::keyPressEvent( QKeyEvent *event )
+{
+    if ( event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier )
+    {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent( event );
 }
 
 void frmPrint::createControls()
@@ -169,6 +186,9 @@ void frmPrint::createControls()
     twips::place( cmdPrint, 6480, 1800, 1095, 495 );
     Command2 = new QPushButton( QStringLiteral( "Cancel" ), this );
     twips::place( Command2, 7680, 1800, 1095, 495 );
+    // Enter in the heading prints nothing.
+    cmdPrint->setAutoDefault( false );
+    Command2->setAutoDefault( false );
 
     pictHeadFromClipboard = pictureBox( this );
     twips::place( pictHeadFromClipboard, 120, 2160, 615, 375 );
@@ -185,8 +205,7 @@ void frmPrint::createControls()
     }
 
     // The scale bar stands at 1440, 3360 (4935 x 735) on the window, inside
-    // the strip below it, which shows the bar's lower 375 twips: that strip
-    // is what the page prints.
+    // the strip below it, which shows the bar's lower 375 twips.
     pictEmbedScalebar = new QWidget( this );
     pictEmbedScalebar->setPalette( paper );
     pictEmbedScalebar->setAutoFillBackground( true );
@@ -214,10 +233,9 @@ void frmPrint::Form_Load()
     try
     {
         solarAdded = false;
-        frmMain *main = frmMain::existingInstance();
-        if ( !main )
-            throw gis::GisError( "no main window" );
-        const gis::MapWidget &map1 = *main->Map1;
+        if ( !mMainMap )
+            throw gis::GisError( "no main map" );
+        const gis::MapWidget &map1 = *mMainMap;
 
         // From the bottom layer, the first one loaded, to the top one.
         for ( int i = map1.layerCount() - 1; i >= 0; --i )
@@ -367,16 +385,17 @@ void frmPrint::setupScalebar()
                                   place.top() + place.height() );
 
         QFont font( QStringLiteral( "Arial Narrow" ) );
-        if ( !QFontDatabase::families().contains( gis::mapFontFamily( font.family() ) ) )
+        font.setPointSizeF( 8 );
+        // Where neither Arial Narrow nor its stand-in is installed, the system's match for it draws the
+        // labels; only a system without any font has none.
+        if ( QFontInfo( gis::mappedFont( font ) ).family().isEmpty() )
         {
             Dialogs::instance().message( this, QStringLiteral( "stdole.StdFont  is not installed. Scale bar will not be printed" ),
                                          kAppTitle, Dialogs::Icon::None );
             return;
         }
-        font.setPointSizeF( 8 );
 
-        const frmMain *main = frmMain::existingInstance();
-        const int units = main ? scaleBarMapUnits( *main->Map1 ) : ScaleBarControl::Metres;
+        const int units = mMainMap ? scaleBarMapUnits( *mMainMap ) : ScaleBarControl::Metres;
         sbMapView->setup( true, QColor( 255, 255, 255 ), QColor( 128, 128, 128 ), QColor( 192, 192, 255 ), 3, font, units,
                           0.6f, 3 );
         sbMapView->refreshScaleBar();
@@ -402,13 +421,12 @@ void frmPrint::Map2_BeforeLayerDraw( int index )
 
 PageContent frmPrint::pageContent()
 {
-    frmMain *main = frmMain::existingInstance();
-    if ( !main )
-        throw gis::GisError( "no main window" );
+    if ( !mMainMap )
+        throw gis::GisError( "no main map" );
     PageContent content;
-    content.map = main->Map1;
+    content.map = mMainMap;
     content.heading = pictureOf( *pictHeadFromClipboard );
-    content.scaleBar = pictureOf( *pictScalebarFromClipboard );
+    content.scaleBar = sbMapView;
     content.legends = { pictureOf( *Picture1 ), pictureOf( *Picture4 ), pictureOf( *Picture3 ) };
     content.ph = ConvTwips2Pix( TwipsPerPixel::screen( this ), static_cast<float>( twips::fromPxY( Picture1->height(), this ) ), 1 );
     return content;
@@ -419,8 +437,8 @@ void frmPrint::cmdPrint_Click()
     std::unique_ptr<PrintTarget> job;
     try
     {
-        // Drawn from the widgets themselves: the clipboard and whatever covers the window stay out of it.
-        pictScalebarFromClipboard->setPixmap( QPixmap::fromImage( widgetPicture( *pictEmbedScalebar ) ) );
+        // Drawn from the widget itself: the clipboard and whatever covers the window stay out of it. The scale
+        // bar is not copied: the page draws its own for the map as printed.
         {
             // A read-only box draws no text cursor, which has no place on paper.
             const bool readOnly = txtHeading->isReadOnly();

@@ -2,8 +2,8 @@
 
 #include "PrintPage.h"
 
+#include <QDialog>
 #include <QPointer>
-#include <QWidget>
 
 class QLabel;
 class QLineEdit;
@@ -24,21 +24,24 @@ class MapWidget;
  * resource), and the buttons that print the page or close the window.
  *
  * There is one instance, made and loaded on the first call of instance(),
- * a window of its own without an owner, dropped when it is closed. The load
- * takes a snapshot of the main map (layers, visibility, extent); nothing
- * follows the main map afterwards. Every handler reports a failure through
- * ErrorMessage and returns: no exception leaves it.
+ * a modeless dialog window of its own without an owner (so that assistive
+ * technology announces it as a window), dropped when it is closed. The load
+ * takes a snapshot of the main map it is given (layers, visibility,
+ * extent); nothing follows the main map afterwards, but the printed page
+ * draws the main map as it is at the time of printing. Every handler
+ * reports a failure through ErrorMessage and returns: no exception leaves
+ * it.
  *
  * Controls carry the names the rest of the program uses and are public for
  * the tests; positions are designed in twips.
  */
-class frmPrint : public QWidget
+class frmPrint : public QDialog
 {
     Q_OBJECT
 
   public:
-    //! The one instance, created and loaded on first use.
-    static frmPrint *instance();
+    //! The one instance, created and loaded from \a mainMap on first use; an open window keeps its own map.
+    static frmPrint *instance( gis::MapWidget *mainMap );
     //! The instance if it exists, without creating one.
     static frmPrint *existingInstance();
 
@@ -56,7 +59,7 @@ class frmPrint : public QWidget
     QPushButton *cmdPrint = nullptr;
     QPushButton *Command2 = nullptr;
     QLabel *pictHeadFromClipboard = nullptr;     //!< hidden; the heading strip's picture as last printed
-    QLabel *pictScalebarFromClipboard = nullptr; //!< hidden; the scale bar's picture as last printed
+    QLabel *pictScalebarFromClipboard = nullptr; //!< hidden; stays empty: the page draws its own scale bar
     gis::MapWidget *Map3 = nullptr; //!< hidden side map: reference layers
     gis::MapWidget *Map5 = nullptr; //!< hidden side map: elevation and land use
     gis::MapWidget *Map6 = nullptr; //!< hidden side map: one solar resource layer and the wind layer
@@ -101,15 +104,24 @@ class frmPrint : public QWidget
     //! Sets up the scale bar for the preview's extent and place.
     void setupScalebar();
 
+  protected:
+    //! Leaves the window where the system places new windows; a dialog would centre itself on the screen.
+    void showEvent( QShowEvent *event ) override;
+    //! Escape does nothing, as before the window was a dialog: only Cancel and the close box close it.
+    void keyPressEvent( QKeyEvent *event ) override;
+
   private:
-    frmPrint();
+    explicit frmPrint( gis::MapWidget *mainMap );
 
     void createControls();
     void Form_Load();
     //! Writes the three legends' pictures and shows them in the picture boxes.
     void showLegendPictures();
-    //! The page as it stands: the main map, the strips' pictures made now, the legend pictures.
+    //! The page as it stands: the main map, the heading's picture made now, the scale bar, the legend pictures.
     PageContent pageContent();
+
+    //! The main window's map: the snapshot's source and what the page prints.
+    QPointer<gis::MapWidget> mMainMap;
 
     static QPointer<frmPrint> sInstance;
 };

@@ -703,7 +703,7 @@ void QueryController::cmdShowData_Click()
 {
     try
     {
-        frmShowQueryData::showFor( mParts.window );
+        frmShowQueryData::showFor( mParts.window, mParts.UpdateInterface );
     }
     catch ( const std::exception & )
     {

@@ -10,7 +10,6 @@
 #include "common/Twips.h"
 #include "gis/Renderer.h"
 #include "gis/Symbol.h"
-#include "workspace/frmMain.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -69,8 +68,9 @@ void frmShowQueryData::Swatch::paintEvent( QPaintEvent * )
     p.drawRect( QRectF( rect() ).adjusted( inset, inset, -inset, -inset ) );
 }
 
-frmShowQueryData::frmShowQueryData( QWidget *owner )
+frmShowQueryData::frmShowQueryData( QWidget *owner, std::function<void()> updateInterface )
     : QDialog( owner, controls::kDialogFlags )
+    , mUpdateInterface( std::move( updateInterface ) )
 {
     setObjectName( QStringLiteral( "frmShowQueryData" ) );
     setWindowTitle( QStringLiteral( "Query Results" ) );
@@ -100,10 +100,10 @@ frmShowQueryData::frmShowQueryData( QWidget *owner )
     }
 }
 
-frmShowQueryData *frmShowQueryData::showFor( QWidget *owner )
+frmShowQueryData *frmShowQueryData::showFor( QWidget *owner, std::function<void()> updateInterface )
 {
     if ( !sInstance )
-        sInstance = new frmShowQueryData( owner );
+        sInstance = new frmShowQueryData( owner, std::move( updateInterface ) );
     frmShowQueryData *form = sInstance;
     form->show();
     form->raise();
@@ -140,8 +140,8 @@ void frmShowQueryData::Form_Unload()
             lblArea.at( r )->hide();
             lblDescription.at( r )->hide();
         }
-        if ( frmMain *main = frmMain::existingInstance() )
-            main->UpdateInterface();
+        if ( mUpdateInterface )
+            mUpdateInterface();
     }
     catch ( const std::exception & )
     {

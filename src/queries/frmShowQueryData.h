@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -17,7 +18,8 @@ class QLabel;
  * run's result polygons, with the colour swatch, the summed area in square
  * kilometres and the class's value range. Modeless and owned by the main
  * window; one instance at a time, made on first showing and dropped when it
- * is closed. It is filled again every time it becomes the active window.
+ * is closed. It is filled again every time it becomes the active window, and
+ * calls the owner's interface refresh when it closes.
  */
 class frmShowQueryData : public QDialog
 {
@@ -44,8 +46,13 @@ class frmShowQueryData : public QDialog
 
     static constexpr int kRowCount = 14;
 
-    //! Shows the window over \a owner, creating it first when needed, and activates it.
-    static frmShowQueryData *showFor( QWidget *owner );
+    /**
+     * Shows the window over \a owner, creating it first when needed, and
+     * activates it. \a updateInterface, when given, refreshes the owner's
+     * controls once the window closes; a window already open keeps the one
+     * it was made with.
+     */
+    static frmShowQueryData *showFor( QWidget *owner, std::function<void()> updateInterface = {} );
     //! The open window, or nullptr.
     static frmShowQueryData *existingInstance() { return sInstance; }
 
@@ -61,10 +68,11 @@ class frmShowQueryData : public QDialog
     void closeEvent( QCloseEvent *e ) override;
 
   private:
-    explicit frmShowQueryData( QWidget *owner );
+    frmShowQueryData( QWidget *owner, std::function<void()> updateInterface );
     void Form_Unload();
 
     ActivationGuard mActivation;
+    std::function<void()> mUpdateInterface;
 
     static QPointer<frmShowQueryData> sInstance;
 };

@@ -8,6 +8,7 @@
 #include "gis/DataConnection.h"
 #include "gis/GisError.h"
 #include "gis/Layer.h"
+#include "gis/ShapefileSet.h"
 #include "gis/TableDesc.h"
 
 #include <QFileInfo>
@@ -60,22 +61,33 @@ void SaveTrackingLayer( QWidget *parent )
         // A name typed with another extension keeps it as part of the name (results.txt gives results.txt.shp):
         // cutting it off would write a file set the dialog never asked about, and could replace one unasked.
         QFileInfo file( chosen );
-        if ( file.suffix().compare( kShapefileExt.mid( 1 ), Qt::CaseInsensitive ) != 0 )
-        {
+        const bool shapefileChosen = file.suffix().compare( kShapefileExt.mid( 1 ), Qt::CaseInsensitive ) == 0;
+        if ( !shapefileChosen )
             file = QFileInfo( chosen + kShapefileExt );
-            if ( file.exists()
-                 && !Dialogs::instance().question( parent,
-                                                   file.fileName()
-                                                       + QStringLiteral( " already exists.\nDo you want to replace it?" ),
-                                                   kSaveTitle, Dialogs::Icon::Exclamation ) )
-                return;
+        const QString name = file.completeBaseName();
+        // The dialog asked only about the file chosen. The set written replaces the one of that name in any
+        // letter case (OLD.shp replaces OLD.SHP, which readers would take for its parts), so another such set
+        // is asked about here.
+        if ( !name.isEmpty() && !( shapefileChosen && file.exists() ) )
+        {
+            const QString base = file.absolutePath() + QLatin1Char( '/' ) + name;
+            for ( const QString &ext : gis::shapefileset::existingExtensions( base ) )
+            {
+                if ( ext.compare( kShapefileExt, Qt::CaseInsensitive ) != 0 )
+                    continue;
+                if ( !Dialogs::instance().question( parent,
+                                                    name + ext
+                                                        + QStringLiteral( " already exists.\nDo you want to replace it?" ),
+                                                    kSaveTitle, Dialogs::Icon::Exclamation ) )
+                    return;
+                break;
+            }
         }
         gis::DataConnection connection;
         connection.setDatabase( file.absolutePath() );
         if ( !connection.connect() )
             throw gis::GisError( "cannot open the directory " + file.absolutePath().toStdString() );
 
-        const QString name = file.completeBaseName();
         gis::TableDesc desc;
         desc.setFieldCount( 1 );
         const QString &valueField = Constants::sValueField;
@@ -84,7 +96,7 @@ void SaveTrackingLayer( QWidget *parent )
         desc.field( 0 ) = { valueField, gis::FieldDouble, 15, 1 };
 
         const std::shared_ptr<gis::Dataset> dataset
-            = name.isEmpty() ? nullptr : connection.addGeoDataset( name + kShapefileExt, desc, resultCoordinateSystem() );
+            = name.isEmpty() ? nullptr : connection.addGeoDataset( file.fileName(), desc, resultCoordinateSystem() );
         if ( !dataset )
             throw gis::GisError( "cannot create " + chosen.toStdString() );
 

@@ -18,8 +18,10 @@ inline constexpr int SaveWarnFeatureCount = 50;
  * are more than SaveWarnFeatureCount polygons. Ends silently on the user's
  * own choices (nothing to save, No, Cancel) and on success; every failure
  * is reported through ErrorMessage. An existing file set of the chosen
- * name is replaced only by a complete new one. Dialogs are shown over
- * \a parent.
+ * name is replaced only by a complete new one, which leaves none of its
+ * parts in any letter case; a set the dialog did not ask about (OLD.SHP
+ * when OLD.shp is chosen, results.txt.shp for results.txt) is asked about
+ * first. Dialogs are shown over \a parent.
  */
 void SaveTrackingLayer( QWidget *parent = nullptr );
 } // namespace md_query_functions2

@@ -16,9 +16,13 @@ namespace
 constexpr double kMetresPerDegree = 111319.49;
 constexpr double kMetresPerKm = 1000;
 constexpr double kFeetPerMile = 5280;
-// Pixels between the bar and the control's bottom edge, and between the labels and the bar.
-constexpr double kBottomMargin = 2;
-constexpr double kLabelGap = 2;
+// Points between the bar and the bottom edge, between the ticks' tops and the bar, and between the labels
+// and the ticks; the width of the lines. On a 96-dpi screen these are 2, 2, 1 and 1 pixels.
+constexpr double kBottomMargin = 1.5;
+constexpr double kLabelGap = 1.5;
+constexpr double kTickGap = 0.75;
+constexpr double kLineWidth = 0.75;
+constexpr double kPointsPerInch = 72;
 
 //! The largest of 1, 2 and 5 times a power of ten that is not above \a v (v > 0).
 double roundDown( double v )
@@ -79,49 +83,48 @@ void ScaleBarControl::setup( bool unitAfterLastLabel, const QColor &backColor, c
 
 void ScaleBarControl::refreshScaleBar()
 {
-    mSegmentCount = 0;
-    mSegmentLength = 0;
-    mUnitName.clear();
-    mLabels.clear();
-    mBarPixels = 0;
-
-    const double pixels = mScreenRight - mScreenLeft;
-    const double units = mExtentRight - mExtentLeft;
-    if ( mSetUp && pixels > 0 && units > 0 && std::isfinite( pixels ) && std::isfinite( units ) )
-    {
-        // Ground per screen pixel in the base unit: metres, or feet for a map in feet.
-        double groundPerPixel = units / pixels;
-        if ( mMapUnits == Degrees )
-        {
-            const double midLatitude = ( mExtentTop + mExtentBottom ) / 2 * std::numbers::pi / 180;
-            groundPerPixel *= kMetresPerDegree * std::cos( midLatitude );
-        }
-        const double perSegment = mMaxWidthShare * width() * groundPerPixel / mSegments;
-        if ( perSegment > 0 && std::isfinite( perSegment ) )
-        {
-            double unitLength = 1;
-            if ( mMapUnits == Feet )
-            {
-                const bool miles = perSegment >= kFeetPerMile;
-                unitLength = miles ? kFeetPerMile : 1;
-                mUnitName = miles ? QStringLiteral( "mi" ) : QStringLiteral( "ft" );
-            }
-            else
-            {
-                const bool km = perSegment >= kMetresPerKm;
-                unitLength = km ? kMetresPerKm : 1;
-                mUnitName = km ? QStringLiteral( "km" ) : QStringLiteral( "m" );
-            }
-            mSegmentLength = roundDown( perSegment / unitLength );
-            mSegmentCount = mSegments;
-            mBarPixels = mSegmentLength * unitLength * mSegments / groundPerPixel;
-            for ( int i = 0; i <= mSegments; ++i )
-                mLabels << labelText( mSegmentLength * i );
-            if ( mUnitAfterLastLabel )
-                mLabels.last() += QLatin1Char( ' ' ) + mUnitName;
-        }
-    }
+    mBar = figuresFor( gis::Rect { mExtentLeft, mExtentRight, mExtentTop, mExtentBottom }, mScreenRight - mScreenLeft,
+                       mMaxWidthShare * width() );
     update();
+}
+
+ScaleBarControl::Figures ScaleBarControl::figuresFor( const gis::Rect &extent, double mapPixels, double room ) const
+{
+    Figures bar;
+    const double units = extent.width();
+    if ( !mSetUp || !( mapPixels > 0 ) || !( units > 0 ) || !std::isfinite( mapPixels ) || !std::isfinite( units ) )
+        return bar;
+    // Ground per pixel of the map in the base unit: metres, or feet for a map in feet.
+    double groundPerPixel = units / mapPixels;
+    if ( mMapUnits == Degrees )
+    {
+        const double midLatitude = extent.center().y * std::numbers::pi / 180;
+        groundPerPixel *= kMetresPerDegree * std::cos( midLatitude );
+    }
+    const double perSegment = room * groundPerPixel / mSegments;
+    if ( !( perSegment > 0 ) || !std::isfinite( perSegment ) )
+        return bar;
+    double unitLength = 1;
+    if ( mMapUnits == Feet )
+    {
+        const bool miles = perSegment >= kFeetPerMile;
+        unitLength = miles ? kFeetPerMile : 1;
+        bar.unitName = miles ? QStringLiteral( "mi" ) : QStringLiteral( "ft" );
+    }
+    else
+    {
+        const bool km = perSegment >= kMetresPerKm;
+        unitLength = km ? kMetresPerKm : 1;
+        bar.unitName = km ? QStringLiteral( "km" ) : QStringLiteral( "m" );
+    }
+    bar.segmentLength = roundDown( perSegment / unitLength );
+    bar.segmentCount = mSegments;
+    bar.barPixels = bar.segmentLength * unitLength * mSegments / groundPerPixel;
+    for ( int i = 0; i <= mSegments; ++i )
+        bar.labels << labelText( bar.segmentLength * i );
+    if ( mUnitAfterLastLabel )
+        bar.labels.last() += QLatin1Char( ' ' ) + bar.unitName;
+    return bar;
 }
 
 void ScaleBarControl::paint( QPainter &painter, const QRectF &area ) const
@@ -131,46 +134,67 @@ void ScaleBarControl::paint( QPainter &painter, const QRectF &area ) const
     painter.save();
     painter.translate( area.topLeft() );
     painter.scale( area.width() / w, area.height() / h );
+    drawBar( painter, mBar, w, h, logicalDpiY() / kPointsPerInch );
+    painter.restore();
+}
+
+ScaleBarControl::Figures ScaleBarControl::paintForMap( QPainter &painter, const QRectF &area, const gis::Rect &extent,
+                                                       double mapPixels, double dpiX, double dpiY ) const
+{
+    const Figures bar = figuresFor( extent, mapPixels, mMaxWidthShare * area.width() );
+    // Drawn in units of 1/dpiX inch down as well as across, so that the text
+    // keeps its shape where the device's pixels are not square.
+    const double down = dpiY / dpiX;
+    painter.save();
+    painter.translate( area.topLeft() );
+    painter.scale( 1, down );
+    drawBar( painter, bar, area.width(), area.height() / down, dpiX / kPointsPerInch );
+    painter.restore();
+    return bar;
+}
+
+void ScaleBarControl::drawBar( QPainter &painter, const Figures &bar, double w, double h, double pixelsPerPoint ) const
+{
+    painter.save();
     painter.setRenderHint( QPainter::Antialiasing );
     painter.fillRect( QRectF( 0, 0, w, h ), mBackColor );
 
-    if ( mSegmentCount > 0 )
+    if ( bar.segmentCount > 0 )
     {
-        // Sizes in control pixels, so that the painter's scale alone decides the size on any device.
-        const double pixelsPerPoint = logicalDpiY() / 72.0;
         QFont font = mFont;
         font.setPixelSize( std::max( 1, static_cast<int>( std::lround( mFont.pointSizeF() * pixelsPerPoint ) ) ) );
         painter.setFont( font );
         const QFontMetricsF fm( font, painter.device() );
 
         const double barHeight = mBarHeight * pixelsPerPoint;
-        const double segment = mBarPixels / mSegmentCount;
-        const double left = ( w - mBarPixels ) / 2;
-        const QRectF bar( left, h - kBottomMargin - barHeight, mBarPixels, barHeight );
+        const double segment = bar.barPixels / bar.segmentCount;
+        const double left = ( w - bar.barPixels ) / 2;
+        const double labelGap = kLabelGap * pixelsPerPoint;
+        const QRectF outline( left, h - kBottomMargin * pixelsPerPoint - barHeight, bar.barPixels, barHeight );
 
         painter.setPen( Qt::NoPen );
-        for ( int i = 0; i < mSegmentCount; ++i )
-            painter.fillRect( QRectF( left + i * segment, bar.top(), segment, bar.height() ),
+        for ( int i = 0; i < bar.segmentCount; ++i )
+            painter.fillRect( QRectF( left + i * segment, outline.top(), segment, outline.height() ),
                               i % 2 == 0 ? mAlternateColor : mBackColor );
         QPen pen( mLineColor );
-        pen.setWidthF( 1 );
+        pen.setWidthF( kLineWidth * pixelsPerPoint );
         painter.setPen( pen );
         painter.setBrush( Qt::NoBrush );
-        painter.drawRect( bar );
-        for ( int i = 0; i <= mSegmentCount; ++i )
+        painter.drawRect( outline );
+        for ( int i = 0; i <= bar.segmentCount; ++i )
         {
             const double x = left + i * segment;
-            painter.drawLine( QPointF( x, bar.top() - kLabelGap ), QPointF( x, bar.bottom() ) );
+            painter.drawLine( QPointF( x, outline.top() - labelGap ), QPointF( x, outline.bottom() ) );
         }
 
-        const double baseline = bar.top() - kLabelGap - 1 - fm.descent();
-        for ( int i = 0; i < mLabels.size(); ++i )
+        const double baseline = outline.top() - labelGap - kTickGap * pixelsPerPoint - fm.descent();
+        for ( int i = 0; i < bar.labels.size(); ++i )
         {
-            // Each number is centred on its tick (a trailing unit follows it); no label leaves the control.
-            const double numberWidth = fm.horizontalAdvance( labelText( mSegmentLength * i ) );
-            const double textWidth = fm.horizontalAdvance( mLabels.at( i ) );
+            // Each number is centred on its tick (a trailing unit follows it); no label leaves the area.
+            const double numberWidth = fm.horizontalAdvance( labelText( bar.segmentLength * i ) );
+            const double textWidth = fm.horizontalAdvance( bar.labels.at( i ) );
             const double x = std::clamp( left + i * segment - numberWidth / 2, 0.0, std::max( 0.0, w - textWidth ) );
-            painter.drawText( QPointF( x, baseline ), mLabels.at( i ) );
+            painter.drawText( QPointF( x, baseline ), bar.labels.at( i ) );
         }
     }
     painter.restore();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gis/Rect.h"
+
 #include <QColor>
 #include <QFont>
 #include <QRectF>
@@ -18,7 +20,9 @@ class QPainter;
  * refreshScaleBar(), which computes the bar and repaints. The bar is as long
  * as the round segments allow within the set share of the control's width,
  * centred across it, and sits at the bottom of the control with its labels
- * above it. paint() draws the same picture into any painter.
+ * above it. paint() draws the same picture into any painter; paintForMap()
+ * draws a bar of the same look for another picture of the map, such as a
+ * printed one, at that device's resolution.
  *
  * Until an extent, a screen rectangle and the setup have been given, or when
  * they describe no distance, the control shows only its background and
@@ -62,26 +66,51 @@ class ScaleBarControl : public QWidget
     //! Ends every setup: computes the bar from what was given and repaints.
     void refreshScaleBar();
 
+    //! What a bar shows.
+    struct Figures
+    {
+        int segmentCount = 0;
+        double segmentLength = 0; //!< ground length of one segment in unitName units
+        QString unitName;         //!< "km", "m", "mi" or "ft"
+        QStringList labels;       //!< one per segment boundary, from "0" on; the last carries the unit when asked to
+        double barPixels = 0;     //!< bar length in pixels of the map it measures
+    };
+
     // --- what the bar shows, after refreshScaleBar() ---
-    int segmentCount() const { return mSegmentCount; }
-    //! Ground length of one segment in unitName() units.
-    double segmentLength() const { return mSegmentLength; }
-    //! "km", "m", "mi" or "ft".
-    QString unitName() const { return mUnitName; }
-    //! One label per segment boundary, from "0" on; the last carries the unit when asked to.
-    QStringList labels() const { return mLabels; }
+    int segmentCount() const { return mBar.segmentCount; }
+    double segmentLength() const { return mBar.segmentLength; }
+    QString unitName() const { return mBar.unitName; }
+    QStringList labels() const { return mBar.labels; }
     //! Bar length in screen pixels of the map.
-    double barLengthPixels() const { return mBarPixels; }
-    //! The label font as drawn (after mapping the Windows name).
+    double barLengthPixels() const { return mBar.barPixels; }
+    //! The label font as asked for (after mapping the Windows name); the system's match stands in when it is missing.
     QFont labelFont() const { return mFont; }
 
     //! Draws the control's picture into \a area of \a painter (area in the painter's units, taken as control pixels scaled).
     void paint( QPainter &painter, const QRectF &area ) const;
 
+    /**
+     * Draws a bar of this control's look for another picture of the map:
+     * \a extent (map units) drawn \a mapPixels wide on \a painter's device,
+     * whose resolution is \a dpiX x \a dpiY. The bar goes into \a area
+     * (device pixels) as it goes into the control: on the background, within
+     * the set share of the area's width, centred, at its bottom with the
+     * labels above; the font and the bar's height keep their sizes in points.
+     * Returns what the bar shows, its length in device pixels across. The
+     * control's own bar stays as it is.
+     */
+    Figures paintForMap( QPainter &painter, const QRectF &area, const gis::Rect &extent, double mapPixels, double dpiX,
+                         double dpiY ) const;
+
   protected:
     void paintEvent( QPaintEvent *event ) override;
 
   private:
+    //! The bar for \a extent shown \a mapPixels wide, with \a room pixels across for it.
+    Figures figuresFor( const gis::Rect &extent, double mapPixels, double room ) const;
+    //! Draws \a bar in a \a w x \a h area at the painter's origin, in pixels of which \a pixelsPerPoint make a point.
+    void drawBar( QPainter &painter, const Figures &bar, double w, double h, double pixelsPerPoint ) const;
+
     double mExtentLeft = 0;
     double mExtentBottom = 0;
     double mExtentRight = 0;
@@ -102,9 +131,5 @@ class ScaleBarControl : public QWidget
     int mBarHeight = 0;
     bool mSetUp = false;
 
-    int mSegmentCount = 0;
-    double mSegmentLength = 0;
-    QString mUnitName;
-    QStringList mLabels;
-    double mBarPixels = 0;
+    Figures mBar;
 };

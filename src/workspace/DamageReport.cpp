@@ -70,6 +70,14 @@ void DamageReport::add( const QString &fileName, const gis::ReadDamage &damage )
         if ( damage.attributesUnread > 0 )
             lost << QStringLiteral( "the attributes of " ) + ofRecords( damage.attributesUnread, damage )
                         + QStringLiteral( " records could not be read" );
+        const qint64 recordsKept = damage.records - damage.recordsLost - damage.recordsDeleted;
+        for ( const gis::ReadDamage::FieldUnread &field : damage.fieldsUnread )
+        {
+            // A damaged description may have lost the name too.
+            const QString name = field.name.trimmed().isEmpty() ? QStringLiteral( "number %1" ).arg( field.index + 1 ) : field.name;
+            lost << QStringLiteral( "the description of its field %1 is damaged: %2 of %3 values could not be read" )
+                        .arg( name, count( field.valuesLost ), count( recordsKept ) );
+        }
         if ( damage.tableUnread )
             lost << QStringLiteral( "its attribute table (.dbf) is missing or cannot be read" );
         for ( const QString &part : damage.damagedParts )

@@ -1,8 +1,8 @@
 #include "../queries/QueryFixture.h"
 
 #include "info/frmInfo.h"
+#include "mainwindow/frmMain.h"
 #include "workspace/ClassTables.h"
-#include "workspace/frmMain.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -7,18 +7,22 @@
 #include "gis/GisError.h"
 #include "gis/MapWidget.h"
 #include "legend/LegendControl.h"
+#include "mainwindow/frmMain.h"
+#include "print/CupsPrinter.h"
 #include "print/PrintPage.h"
 #include "print/PrintTarget.h"
 #include "print/frmPrint.h"
 #include "queries/md_query_functions2.h"
 #include "scalebar/ScaleBarControl.h"
-#include "workspace/frmMain.h"
 #include "workspace/md_functions.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +31,7 @@
 #include <QPdfWriter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -113,6 +118,27 @@ class PageJobs
     JobLog log;
 };
 
+//! CUPS as a test sets it up: one default destination or none, and the answer to a submission.
+class FakeCups : public CupsCalls
+{
+  public:
+    std::optional<Destination> destination;
+    int jobId = 0;
+    QStringList submitted; //!< destination names, one per submission
+    QByteArray pdf;        //!< the last file submitted, as it was then
+    QString pdfPath;
+
+    std::optional<Destination> defaultDestination() override { return destination; }
+    int printFile( const Destination &d, const QString &file, const QString & ) override
+    {
+        submitted << QString::fromUtf8( d.name );
+        pdfPath = file;
+        pdf = testsupport::readBytes( file );
+        return jobId;
+    }
+    QString lastErrorString() override { return QStringLiteral( "Destination \"PDF\" is not accepting jobs." ); }
+};
+
 QString square( double x, double y, double side )
 {
     return QStringLiteral( "POLYGON((%1 %2,%3 %2,%3 %4,%1 %4,%1 %2))" ).arg( x ).arg( y ).arg( x + side ).arg( y + side );
@@ -191,6 +217,34 @@ class TestPrint : public QObject
         QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
     }
 
+    //! Page unit where pageFoot() begins.
+    static constexpr double kFootTop = 3650;
+
+    /**
+     * The foot of the page printed at \a dpiX x \a dpiY from the open print
+     * window: from page unit 3650 down 500 (the map's foot, the scale bar's
+     * strip and the legends' heads), all across; with the scale bar when
+     * \a withBar, and what it shows in \a bar.
+     */
+    QImage pageFoot( double dpiX, double dpiY, bool withBar, ScaleBarControl::Figures *bar = nullptr )
+    {
+        const PageLayout layout = PageLayout::forPrinter( TwipsPerPixel::forResolution( dpiX, dpiY ) );
+        const frmPrint *f = frmPrint::existingInstance();
+        QImage page( static_cast<int>( 4400 / layout.layoutScaleX ), static_cast<int>( 500 / layout.layoutScaleY ),
+                     QImage::Format_RGB32 );
+        page.fill( Qt::white );
+        QPainter painter( &page );
+        painter.translate( 0, -kFootTop / layout.layoutScaleY );
+        const PageContent content { main()->Map1, {}, withBar ? f->sbMapView : nullptr,
+                                    { f->Picture1->pixmap().toImage(), f->Picture4->pixmap().toImage(),
+                                      f->Picture3->pixmap().toImage() },
+                                    289 };
+        const ScaleBarControl::Figures shown = composePage( painter, dpiX, dpiY, content );
+        if ( bar )
+            *bar = shown;
+        return page;
+    }
+
     //! The page printed at 60 dpi with the current state.
     QImage printedPage()
     {
@@ -260,6 +314,9 @@ class TestPrint : public QObject
         QVERIFY( form && form->isVisible() );
         QCOMPARE( form->windowTitle(), QStringLiteral( "Print Map" ) );
         QVERIFY( form->parentWidget() == nullptr );
+        // Announced as a window, and modeless.
+        QCOMPARE( QAccessible::queryAccessibleInterface( form )->role(), QAccessible::Dialog );
+        QVERIFY( !form->isModal() );
         QVERIFY( mDialogs.shown.empty() );
 
         // Print again brings the window forward without rebuilding it: what changes
@@ -415,10 +472,22 @@ class TestPrint : public QObject
         setMainLayers( { file } );
         QCOMPARE( frmPrint::scaleBarMapUnits( *main()->Map1 ), units );
         frmPrint *f = openPrint();
+        // ctest runs this again with fontconfig hiding Liberation Sans Narrow (OSTRAPEL_FONTS=no-narrow) and
+        // hiding every font (none): only without any font is the bar left out.
+        const QByteArray fonts = qgetenv( "OSTRAPEL_FONTS" );
+        const bool narrow = QFontDatabase::families().contains( QStringLiteral( "Liberation Sans Narrow" ) );
+        QCOMPARE( narrow, fonts.isEmpty() );
+        if ( fonts == "none" )
+        {
+            QCOMPARE( mDialogs.texts(), QStringList { "stdole.StdFont  is not installed. Scale bar will not be printed" } );
+            QCOMPARE( f->sbMapView->segmentCount(), 0 );
+            return;
+        }
         QCOMPARE( f->sbMapView->segmentCount(), 3 );
         QVERIFY2( unitNames.contains( f->sbMapView->unitName() ), qPrintable( f->sbMapView->unitName() ) );
-        // Arial Narrow 8, through its stand-in.
-        QCOMPARE( f->sbMapView->labelFont().family(), QStringLiteral( "Liberation Sans Narrow" ) );
+        // Arial Narrow 8, drawn with its stand-in, or with the system's match for it when that is missing.
+        const QString drawn = QFontInfo( f->sbMapView->labelFont() ).family();
+        QVERIFY2( narrow ? drawn == QStringLiteral( "Liberation Sans Narrow" ) : !drawn.isEmpty(), qPrintable( drawn ) );
         QCOMPARE( f->sbMapView->labelFont().pointSizeF(), 8.0 );
         QVERIFY( mDialogs.shown.empty() );
     }
@@ -567,6 +636,60 @@ class TestPrint : public QObject
         QCOMPARE( layout.legend( 1, 289 ).height(), legend.height() );
         QVERIFY( std::fabs( layout.heading().y() - 250 / scaleY ) < 1e-3 );
         QVERIFY( std::fabs( layout.scaleBar().height() - 300 / scaleY ) < 1e-3 );
+
+        // The scale bar printed here measures the map printed here: a 100 km square of the map measured on the
+        // page against the bar's length and its labels. The bar stands whole above the legends.
+        setMainLayers( { "30_lakes.shp" } );
+        gis::MapWidget *map1 = main()->Map1;
+        map1->layer( 0 )->renderer = nullptr;
+        map1->layer( 0 )->symbol.color = gis::rgb( 0, 0, 128 );
+        map1->layer( 0 )->symbol.outline = false;
+        map1->setExtent( gis::Rect { -50000, 150000, 250000, 50000 } ); // the square fills the map's foot in part
+        openPrint();
+        ScaleBarControl::Figures bar;
+        const QImage page = pageFoot( dpiX, dpiY, true, &bar );
+        auto row = [&]( double pageUnits ) { return static_cast<int>( ( pageUnits - kFootTop ) / scaleY ); };
+        auto navy = [&]( int x, int y ) { return qRed( page.pixel( x, y ) ) < 128; };
+        auto segment = [&]( int x, int y ) { return qBlue( page.pixel( x, y ) ) - qRed( page.pixel( x, y ) ) > 40; };
+        auto ink = [&]( int x, int y ) { return qRed( page.pixel( x, y ) ) < 230 && !segment( x, y ); };
+
+        // From the map's middle column out to the square's edges, just above the strip.
+        const int y = row( 3700 );
+        int left = static_cast<int>( 2300 / layout.layoutScaleX );
+        int right = left;
+        while ( left > 0 && navy( left - 1, y ) )
+            --left;
+        while ( right + 1 < page.width() && navy( right + 1, y ) )
+            ++right;
+        const double metresPerPixel = 100000.0 / ( right - left + 1 );
+
+        int barLeft = page.width();
+        int barRight = -1;
+        int inkTop = page.height();
+        for ( int yy = row( 3800 ); yy < row( 4000 ); ++yy )
+            for ( int x = 0; x < page.width(); ++x )
+            {
+                if ( segment( x, yy ) )
+                {
+                    barLeft = std::min( barLeft, x );
+                    barRight = std::max( barRight, x );
+                }
+                if ( ink( x, yy ) )
+                    inkTop = std::min( inkTop, yy );
+            }
+        QVERIFY( barRight > barLeft );
+        QCOMPARE( bar.segmentCount, 3 );
+        QVERIFY( bar.unitName == QStringLiteral( "km" ) || bar.unitName == QStringLiteral( "m" ) );
+        const double labelled = bar.segmentLength * 3 * ( bar.unitName == QStringLiteral( "km" ) ? 1000 : 1 );
+        const double barMetresPerPixel = labelled / ( barRight - barLeft + 1 );
+        QVERIFY2( std::fabs( barMetresPerPixel / metresPerPixel - 1 ) < 0.02,
+                  qPrintable( QStringLiteral( "bar %1 m, map %2 m a pixel" ).arg( barMetresPerPixel ).arg( metresPerPixel ) ) );
+        // The labels' ink lies in the strip, below its top edge.
+        QVERIFY( inkTop > row( 3800 ) && inkTop < row( 4000 ) );
+        // Nothing of the legends is covered.
+        const QRect legends( static_cast<int>( 500 / layout.layoutScaleX ), row( 4000 ),
+                             static_cast<int>( 3000 / layout.layoutScaleX ), page.height() - row( 4000 ) );
+        QCOMPARE( page.copy( legends ), pageFoot( dpiX, dpiY, false ).copy( legends ) );
     }
 
     void pageAt600DpiPlacesTheMap()
@@ -612,7 +735,12 @@ class TestPrint : public QObject
         QCOMPARE( plain.pixelColor( 29, 200 ), QColor( 64, 64, 64 ) );
         QCOMPARE( plain.pixelColor( 29, 50 ), QColor( Qt::white ) );
         QCOMPARE( f->pictHeadFromClipboard->pixmap().size(), f->pictHeadingEmbed->size() * 4 );
-        QCOMPARE( f->pictScalebarFromClipboard->pixmap().size(), f->pictEmbedScalebar->size() * 4 );
+        // The scale bar's segments (blue) show in its strip above the legends, rows 380 to 399.
+        bool segments = false;
+        for ( int y = 380; y < 400; ++y )
+            for ( int x = 30; x < 430; ++x )
+                segments = segments || plain.pixelColor( x, y ).blue() - plain.pixelColor( x, y ).red() > 40;
+        QVERIFY( segments );
 
         // A heading changes the page only where the heading goes.
         QTest::keyClicks( f->txtHeading, QStringLiteral( "WIND SITES OF THE NORTH" ) );
@@ -679,6 +807,45 @@ class TestPrint : public QObject
         QVERIFY( f->isVisible() );
     }
 
+    void cupsSubmission_data()
+    {
+        QTest::addColumn<bool>( "printer" );
+        QTest::addColumn<int>( "jobId" );
+        QTest::addColumn<bool>( "reported" );
+        QTest::newRow( "job accepted" ) << true << 17 << false;
+        QTest::newRow( "job refused" ) << true << 0 << true;
+        QTest::newRow( "no default printer" ) << false << 0 << true;
+    }
+
+    void cupsSubmission()
+    {
+        QFETCH( bool, printer );
+        QFETCH( int, jobId );
+        QFETCH( bool, reported );
+        setMainLayers( { "30_lakes.shp" } );
+        frmPrint *f = openPrint();
+        FakeCups cups;
+        if ( printer )
+            cups.destination
+                = CupsCalls::Destination { "PDF", QPageSize( QPageSize::A4 ), {}, QPageLayout::Landscape, { 300, 300 }, {} };
+        cups.jobId = jobId;
+        PrintTarget::install( [&cups] { return std::make_unique<CupsPrinter>( cups ); } );
+        QTest::mouseClick( f->cmdPrint, Qt::LeftButton );
+        PrintTarget::install( {} );
+
+        QCOMPARE( mDialogs.texts(), reported ? QStringList { kPrintError } : QStringList() );
+        QCOMPARE( cups.submitted, printer ? QStringList { "PDF" } : QStringList() );
+        if ( !printer )
+            return;
+        QVERIFY( !QFileInfo::exists( cups.pdfPath ) );
+        // One page on the printer's paper, turned as it is: A4 landscape.
+        const QRegularExpression mediaBox( QStringLiteral( R"(/MediaBox \[0 0 ([\d.]+) ([\d.]+)\])" ) );
+        const QRegularExpressionMatch box = mediaBox.match( QString::fromLatin1( cups.pdf ) );
+        QVERIFY( box.hasMatch() );
+        const QSizeF points( box.captured( 1 ).toDouble(), box.captured( 2 ).toDouble() );
+        QVERIFY2( std::fabs( points.width() - 842 ) < 1 && std::fabs( points.height() - 595 ) < 1, qPrintable( box.captured( 0 ) ) );
+    }
+
     void pageToPdf()
     {
         setMainLayers( { "30_lakes.shp", "39_countryboundary.shp" } );
@@ -702,21 +869,37 @@ class TestPrint : public QObject
     void closingDropsTheWindowWithoutPrinting_data()
     {
         QTest::addColumn<bool>( "closeMain" );
-        QTest::newRow( "Cancel" ) << false;
-        QTest::newRow( "main window closed" ) << true;
+        QTest::addColumn<bool>( "escape" );
+        QTest::newRow( "Cancel" ) << false << false;
+        QTest::newRow( "Enter and Escape in the heading change nothing, then Cancel" ) << false << true;
+        QTest::newRow( "main window closed" ) << true << false;
     }
 
     void closingDropsTheWindowWithoutPrinting()
     {
         QFETCH( bool, closeMain );
+        QFETCH( bool, escape );
         setMainLayers( { "30_lakes.shp" } );
         QPointer<frmPrint> form( openPrint() );
         QVERIFY( form );
         PageJobs jobs;
         if ( closeMain )
+        {
             main()->mnuExit->trigger();
-        else
+        }
+        else if ( escape )
+        {
+            // Neither key prints or closes: the window is a dialog only to assistive technology.
+            QTest::keyClick( form->txtHeading, Qt::Key_Return );
+            QTest::keyClick( form->txtHeading, Qt::Key_Escape );
+            QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
+            QVERIFY( form && form->isVisible() );
             QTest::mouseClick( form->Command2, Qt::LeftButton );
+        }
+        else
+        {
+            QTest::mouseClick( form->Command2, Qt::LeftButton );
+        }
         QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
         QVERIFY( !form );
         QVERIFY( frmPrint::existingInstance() == nullptr );

@@ -4,7 +4,6 @@
 #include "gis/GisError.h"
 #include "gis/Recordset.h"
 #include "queries/QueryInputs.h"
-#include "queries/LandUseOverlay.h"
 
 #include <QString>
 #include <QStringList>
@@ -96,10 +95,18 @@ inline std::vector<Result> windMinusProtected( const QueryInputs &inputs, const 
     return results;
 }
 
+//! The land-use records whose LAND_USE equals one of the selected texts exactly, letter case and blanks included.
 inline gis::Recordset landUse( const QueryInputs &inputs )
 {
-    return search( inputs, QStringLiteral( "02_landuse.shp" ),
-                   md_query_functions2::CreateLandUseExpression( inputs.selectedLandUses ) );
+    gis::Recordset all = inputs.layer( QStringLiteral( "02_landuse.shp" ) )->records();
+    std::vector<qint64> chosen;
+    for ( ; !all.eof(); all.moveNext() )
+    {
+        const QVariant use = all.value( QStringLiteral( "LAND_USE" ) );
+        if ( !use.isNull() && inputs.selectedLandUses.contains( use.toString(), Qt::CaseSensitive ) )
+            chosen.push_back( all.recordIndex() );
+    }
+    return gis::Recordset( all.dataset(), std::move( chosen ) );
 }
 
 inline std::vector<Result> windWithLandUse( const QueryInputs &inputs, const QString &windExpression )

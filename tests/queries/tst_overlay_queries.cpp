@@ -443,6 +443,10 @@ void TestOverlayQueries::landUsePieces_data()
         << "0" << QStringList { "FARMER'S LAND" }
         << QStringList { "Overlaying...", "Overlaying... 100.0% finished", "Overlaying... finished" }
         << QList<double> { 850 } << QList<double> { 1e6 };
+    QTest::newRow( "another letter case is another class" )
+        << "0" << QStringList { "Farmer's land" }
+        << QStringList { "Overlaying...", "Overlaying... 100.0% finished", "Overlaying... finished" }
+        << QList<double> { 450 } << QList<double> { 2.5e5 };
     QTest::newRow( "no wind polygon in the range" ) << "9000" << QStringList { "GRASSLAND" }
                                                     << QStringList { "Overlaying..." } << QList<double> {}
                                                     << QList<double> {};
@@ -463,8 +467,8 @@ void TestOverlayQueries::landUsePieces()
     addLandUse( f,
                 { QueryFixture::square( 300, -500, 2000 ), QueryFixture::square( 9000, 0, 500 ), QStringLiteral( "POLYGON EMPTY" ),
                   QStringLiteral( "POLYGON ((-700 -500, 300 -500, 300 1500, -700 1500, -700 -500))" ),
-                  QueryFixture::square( 5000, 0, 1000 ), QueryFixture::square( 5000, 0, 500 ) },
-                { "GRASSLAND", "URBAN", "GRASSLAND", "GRASSLAND", "FARMER'S LAND", "FARMER" } );
+                  QueryFixture::square( 5000, 0, 1000 ), QueryFixture::square( 5000, 0, 500 ), QueryFixture::square( 0, 0, 500 ) },
+                { "GRASSLAND", "URBAN", "GRASSLAND", "GRASSLAND", "FARMER'S LAND", "FARMER", "Farmer's land" } );
     QueryInputs in = f.inputs( querynames::kWindLandUse );
     in.minText = minimum;
     in.selectedLandUses = selected;

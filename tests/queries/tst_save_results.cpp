@@ -2,9 +2,9 @@
 
 #include "gis/GisError.h"
 #include "gis/ShapefileSet.h"
+#include "mainwindow/frmMain.h"
 #include "queries/md_query_functions2.h"
 #include "queries/md_query_save.h"
-#include "workspace/frmMain.h"
 
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
@@ -93,7 +93,8 @@ class TestSaveResults : public QObject
     void failuresAreReported_data();
     void failuresAreReported();
     void failureHalfWayKeepsTheEarlierFile();
-    void overwriteReplacesEveryPartAndStaleIndexes();
+    void overwriteLeavesOnlyTheNewSet_data();
+    void overwriteLeavesOnlyTheNewSet();
     void otherExtensionNeverReplacesUnasked();
 
   private:
@@ -337,24 +338,73 @@ void TestSaveResults::failureHalfWayKeepsTheEarlierFile()
     QCOMPARE( filesIn( mDir.path() ), before );
 }
 
-void TestSaveResults::overwriteReplacesEveryPartAndStaleIndexes()
+void TestSaveResults::overwriteLeavesOnlyTheNewSet_data()
 {
-    // An earlier file of that name from another program: a .prj of another
-    // system and spatial indexes that would no longer match.
-    testsupport::writeShapefile( mDir.path(), "result.shp", { QueryFixture::square( 0, 0, 5 ) },
+    QTest::addColumn<QStringList>( "earlier" ); // the files of an earlier set of another program
+    QTest::addColumn<QString>( "chosen" );
+    QTest::addColumn<QList<bool>>( "answers" );
+    QTest::addColumn<QStringList>( "asked" );
+    QTest::addColumn<QStringList>( "left" ); // the files in the folder afterwards; the earlier ones: nothing replaced
+
+    const QStringList upperCase { "OLD.DBF", "OLD.PRJ", "OLD.SHP", "OLD.SHX" };
+    const QString question = QStringLiteral( "OLD.SHP already exists.\nDo you want to replace it?" );
+    // A .prj of another system and spatial indexes that would no longer match.
+    QTest::newRow( "same name, stale indexes" ) << shapefileParts( "result" ) + QStringList { "result.qix", "result.sbn", "result.sbx" }
+                                                << "result.shp" << QList<bool> {} << QStringList {} << shapefileParts( "result" );
+    // Readers take OLD.SHP's parts in either letter case: the new ones must be the only ones there.
+    QTest::newRow( "upper-case set chosen as it is" ) << upperCase + QStringList { "OLD.QIX", "OLD.Sbn", "OLD.cpg" } << "OLD.SHP"
+                                                      << QList<bool> {} << QStringList {} << upperCase;
+    QTest::newRow( "upper-case set chosen in lower case, replaced" ) << upperCase << "OLD.shp" << QList<bool> { true }
+                                                                    << QStringList { question } << shapefileParts( "OLD" );
+    QTest::newRow( "upper-case set chosen in lower case, kept" ) << upperCase << "OLD.shp" << QList<bool> { false }
+                                                                << QStringList { question } << upperCase;
+}
+
+void TestSaveResults::overwriteLeavesOnlyTheNewSet()
+{
+    QFETCH( QStringList, earlier );
+    QFETCH( QString, chosen );
+    QFETCH( QList<bool>, answers );
+    QFETCH( QStringList, asked );
+    QFETCH( QStringList, left );
+
+    testsupport::writeShapefile( mDir.path(), "earlier.shp", { QueryFixture::square( 0, 0, 5 ) },
                                  { { "OLD", testsupport::FieldSpec::Integer } }, { { 1 } }, testsupport::kWgs84 );
-    for ( const char *ext : { ".qix", ".sbn", ".sbx" } )
-        testsupport::writeBytes( path( QString( "result" ) + ext ), "stale" );
+    for ( const QString &name : earlier )
+    {
+        const QString written = path( "earlier." + QFileInfo( name ).suffix().toLower() );
+        if ( QFile::exists( written ) )
+            QVERIFY( QFile::rename( written, path( name ) ) );
+        else
+            testsupport::writeBytes( path( name ), "stale" );
+    }
+    for ( const QString &f : filesIn( mDir.path() ) )
+    {
+        if ( f.startsWith( "earlier." ) )
+            QFile::remove( path( f ) );
+    }
 
     makeResults( 5 );
-    mDialogs->fileAnswers = { path( "result.shp" ) };
+    mDialogs->fileAnswers = { path( chosen ) };
+    mDialogs->yesNoAnswers.assign( answers.begin(), answers.end() );
     q::SaveTrackingLayer();
-    QVERIFY( mDialogs->shown.empty() );
-    const SavedFile saved = readBack( path( "result.shp" ) );
-    QCOMPARE( saved.count, qint64( 5 ) );
-    QCOMPARE( saved.fieldName, "WINDPWRD" );
-    QVERIFY( saved.sameSrs );
-    QCOMPARE( filesIn( mDir.path() ), shapefileParts( "result" ) );
+    QCOMPARE( mDialogs->texts(), asked );
+
+    QStringList files = filesIn( mDir.path() );
+    files.sort();
+    left.sort();
+    earlier.sort();
+    QCOMPARE( files, left );
+    // The chosen name opens the new records, through OGR and through our reader.
+    const bool replaced = left != earlier;
+    const QString opened = path( replaced ? chosen : QStringLiteral( "OLD.SHP" ) );
+    const SavedFile saved = readBack( opened );
+    QCOMPARE( saved.count, qint64( replaced ? 5 : 1 ) );
+    QCOMPARE( saved.fieldName, replaced ? "WINDPWRD" : "OLD" );
+    QCOMPARE( saved.sameSrs, replaced );
+    const std::shared_ptr<gis::Dataset> ours = gis::Dataset::open( opened );
+    QCOMPARE( ours->recordCount(), saved.count );
+    QCOMPARE( ours->value( 0, 0 ).toDouble(), saved.values.front() );
 }
 
 void TestSaveResults::otherExtensionNeverReplacesUnasked()

@@ -3,6 +3,7 @@
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
+#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 
@@ -63,8 +64,8 @@ void writeShapefile( const QString &dir, const QString &fileName, const QStringL
         throw std::runtime_error( "cannot create layer" );
     for ( const FieldSpec &f : fields )
     {
-        OGRFieldDefn defn( f.name.toUtf8().constData(),
-                           f.type == FieldSpec::Integer ? OFTInteger : f.type == FieldSpec::Real ? OFTReal : OFTString );
+        static const OGRFieldType kTypes[] { OFTInteger, OFTReal, OFTString, OFTDate };
+        OGRFieldDefn defn( f.name.toUtf8().constData(), kTypes[f.type] );
         if ( f.width > 0 )
             defn.SetWidth( f.width );
         if ( f.precision > 0 )
@@ -85,6 +86,8 @@ void writeShapefile( const QString &dir, const QString &fileName, const QStringL
                     feat->SetFieldNull( static_cast<int>( f ) );
                 else if ( fields[f].type == FieldSpec::String )
                     feat->SetField( static_cast<int>( f ), v.toString().toUtf8().constData() );
+                else if ( fields[f].type == FieldSpec::Date )
+                    feat->SetField( static_cast<int>( f ), v.toDate().year(), v.toDate().month(), v.toDate().day() );
                 else if ( fields[f].type == FieldSpec::Integer )
                     feat->SetField( static_cast<int>( f ), static_cast<GIntBig>( v.toLongLong() ) );
                 else

@@ -29,7 +29,7 @@ namespace testsupport
 struct FieldSpec
 {
     QString name;
-    enum Type { Integer, Real, String } type = Real;
+    enum Type { Integer, Real, String, Date } type = Real;
     int width = 0;     //!< 0: OGR's default
     int precision = 0;
 };

@@ -394,6 +394,13 @@ class TestLoading : public QObject
                                       << "20_wind.shp: the attributes of 12 of 1,754 records could not be read.";
         QTest::newRow( "table" ) << counted( []( ReadDamage &d ) { d.tableUnread = true; } )
                                  << "20_wind.shp: its attribute table (.dbf) is missing or cannot be read.";
+        QTest::newRow( "field that lost its name" )
+            << counted( []( ReadDamage &d ) {
+                   d.recordsLost = 4;
+                   d.fieldsUnread = { { 1, "  ", 1700 } };
+               } )
+            << "20_wind.shp: 4 of 1,754 records could not be read; the description of its field number 2 is damaged: 1,700 of "
+               "1,750 values could not be read.";
         QTest::newRow( "index" ) << counted( []( ReadDamage &d ) { d.damagedParts = { "20_wind.shx" }; } )
                                  << "20_wind.shp: 20_wind.shx is damaged.";
         QTest::newRow( "prj" ) << counted( []( ReadDamage &d ) { d.crsUnreadable = true; } )

@@ -9,13 +9,13 @@
 #include "common/Controls.h"
 #include "common/Twips.h"
 #include "common/WrappingControls.h"
+#include "mainwindow/frmMain.h"
 #include "print/frmPrint.h"
 #include "gis/MapWidget.h"
 #include "queries/QueryController.h"
 #include "queries/frmShowQueryData.h"
 #include "queries/QueryChecks.h"
 #include "queries/md_query_functions2.h"
-#include "workspace/frmMain.h"
 #include "workspace/frmShowLayersDialog.h"
 
 #include <QAccessible>

@@ -1,12 +1,12 @@
 #include "frmSplash.h"
 
 #include "frmMain.h"
-#include "frmShowLayersDialog.h"
 
 #include "common/ErrorMessage.h"
 #include "common/Resources.h"
 #include "common/Twips.h"
 #include "gis/MapWidget.h"
+#include "workspace/frmShowLayersDialog.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -31,9 +31,10 @@ class MapWidget;
  * dropped when the window closes (closing it closes every other window of the
  * program). The window stays hidden until the start window shows it.
  *
- * Controls carry the names the rest of the program uses and are public so
- * that the query panel, the Info and print windows and the tests can reach
- * them; Qt owns them through the window. Every handler reports a failure
+ * It sits above the workspace, the queries, Info and printing: it hands
+ * each of them the controls and callbacks it needs, and none of them looks
+ * the window up. Controls carry their usual names and are public for the
+ * tests; Qt owns them through the window. Every handler reports a failure
  * through ErrorMessage and returns: no exception leaves it.
  *
  * Positions are designed in twips (1440 per logical inch). Mouse positions

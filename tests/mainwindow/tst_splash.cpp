@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
 #include "common/Twips.h"
-#include "workspace/frmMain.h"
+#include "mainwindow/frmMain.h"
+#include "mainwindow/frmSplash.h"
 #include "workspace/frmShowLayersDialog.h"
-#include "workspace/frmSplash.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,8 +3,6 @@
 
 #include "frmMain.h"
 
-#include "md_functions.h"
-
 #include "common/Constants.h"
 #include "common/ErrorMessage.h"
 #include "common/Rounding.h"
@@ -12,6 +10,7 @@
 #include "info/frmInfo.h"
 #include "legend/LegendControl.h"
 #include "queries/md_query_results.h"
+#include "workspace/md_functions.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,8 +1,6 @@
 #include "frmMain.h"
 
 #include "HelpViewer.h"
-#include "frmShowLayersDialog.h"
-#include "md_functions.h"
 
 #include "common/Constants.h"
 #include "common/Controls.h"
@@ -16,6 +14,8 @@
 #include "queries/QueryController.h"
 #include "queries/md_query_list.h"
 #include "queries/md_query_save.h"
+#include "workspace/frmShowLayersDialog.h"
+#include "workspace/md_functions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -421,7 +421,7 @@ void frmMain::mnuPrint_Click()
     if ( Map1->layerCount() < 1 )
         return;
     // Loaded on first use only; an open print window is just brought forward.
-    frmPrint *form = frmPrint::instance();
+    frmPrint *form = frmPrint::instance( Map1 );
     form->show();
     form->raise();
     form->activateWindow();
@@ -467,8 +467,8 @@ void frmMain::showLayersDialog()
 {
     frmShowLayersDialog *dialog = frmShowLayersDialog::instance();
     dialog->setMap( Map1 );
-    dialog->setUpdateInterface( [] {
-        if ( frmMain *main = frmMain::existingInstance() )
+    dialog->setUpdateInterface( [main = QPointer<frmMain>( this )] {
+        if ( main )
             main->UpdateInterface();
     } );
     dialog->setOwner( this );

@@ -5,9 +5,11 @@
 #include "common/Twips.h"
 #include "gis/MapWidget.h"
 #include "legend/LegendControl.h"
+#include "mainwindow/HelpViewer.h"
+#include "mainwindow/frmMain.h"
+#include "queries/QueryController.h"
+#include "queries/frmShowQueryData.h"
 #include "queries/md_query_functions2.h"
-#include "workspace/HelpViewer.h"
-#include "workspace/frmMain.h"
 #include "workspace/frmShowLayersDialog.h"
 
 #include <QAction>
@@ -229,18 +231,22 @@ void TestMainWindow::interfaceState_data()
 {
     QTest::addColumn<QList<bool>>( "visible" ); // empty: no layers loaded
     QTest::addColumn<QString>( "label" );
-    QTest::newRow( "no layers" ) << QList<bool>() << QStringLiteral( "- No layers found -" );
-    QTest::newRow( "all hidden" ) << QList<bool> { false, false, false } << QString();
+    QTest::addColumn<bool>( "byClosingResults" ); // the refresh comes from closing the results table
+    QTest::newRow( "no layers" ) << QList<bool>() << QStringLiteral( "- No layers found -" ) << false;
+    QTest::newRow( "all hidden" ) << QList<bool> { false, false, false } << QString() << false;
     QTest::newRow( "mixed: every name, the last too, ends in '; '" ) << QList<bool> { true, false, true }
-                                                                       << QStringLiteral( "L0; L2; " );
+                                                                       << QStringLiteral( "L0; L2; " ) << false;
     QTest::newRow( "all shown, in layer order" ) << QList<bool> { true, true, true }
-                                                  << QStringLiteral( "L0; L1; L2; " );
+                                                  << QStringLiteral( "L0; L1; L2; " ) << false;
+    QTest::newRow( "closing the results table refreshes the main window" )
+        << QList<bool> { false, true, true } << QStringLiteral( "L1; L2; " ) << true;
 }
 
 void TestMainWindow::interfaceState()
 {
     QFETCH( QList<bool>, visible );
     QFETCH( QString, label );
+    QFETCH( bool, byClosingResults );
     frmMain *w = emptyMain();
     if ( !visible.isEmpty() )
     {
@@ -252,7 +258,19 @@ void TestMainWindow::interfaceState()
             map->layer( i )->visible = visible.at( i );
         }
     }
-    w->UpdateInterface();
+    if ( byClosingResults )
+    {
+        w->queries->cmdShowData_Click();
+        QPointer<frmShowQueryData> results = frmShowQueryData::existingInstance();
+        QVERIFY( results );
+        QVERIFY( w->lblLayersCurrentlyDisplayed->text() != label );
+        results->close();
+        QTRY_VERIFY( !results );
+    }
+    else
+    {
+        w->UpdateInterface();
+    }
     QCOMPARE( w->lblLayersCurrentlyDisplayed->text(), label );
     // Hidden layers still count as loaded for the controls.
     const bool loaded = !visible.isEmpty();
