@@ -270,13 +270,24 @@ ReadDamage whyNotOpened( const QString &path )
     ReadDamage damage;
     damage.unopened = ReadDamage::Unopened::CannotOpen;
     damage.part = QFileInfo( path ).fileName();
+    if ( shapefile::readDenied( path ) )
+    {
+        damage.unopened = ReadDamage::Unopened::NotPermitted;
+        return damage;
+    }
     if ( !shapefile::looksLikeShapefile( path ) )
         return damage;
     const shapefile::IndexHeader header = shapefile::readIndexHeader( path );
-    if ( shapefile::partPath( path, "shx" ).isEmpty() )
+    const QString shxPath = shapefile::partPath( path, "shx" );
+    if ( shxPath.isEmpty() )
     {
         damage.unopened = ReadDamage::Unopened::MissingIndex;
         damage.part = QFileInfo( path ).completeBaseName() + QStringLiteral( ".shx" );
+    }
+    else if ( shapefile::readDenied( shxPath ) )
+    {
+        damage.unopened = ReadDamage::Unopened::NotPermitted;
+        damage.part = QFileInfo( shxPath ).fileName();
     }
     else if ( header.entriesClaimed > header.entriesInFile )
     {
@@ -288,8 +299,8 @@ ReadDamage whyNotOpened( const QString &path )
 
 /**
  * The coordinate system of \a layer, with the .prj text as read. None
- * when there is no .prj, or one that names no system the driver can read;
- * that is damage.
+ * when there is no .prj, or one that cannot be read, is empty or names no
+ * system the driver can read; that is damage.
  */
 std::optional<CoordinateSystem> coordinateSystemOf( OGRLayer &layer, const QString &path, ReadDamage &damage )
 {
@@ -303,7 +314,7 @@ std::optional<CoordinateSystem> coordinateSystemOf( OGRLayer &layer, const QStri
     const QByteArray text = !prjPath.isEmpty() && prj.open( QIODevice::ReadOnly ) ? prj.readAll() : QByteArray();
     if ( !srs )
     {
-        damage.crsUnreadable = !text.trimmed().isEmpty();
+        damage.crsUnreadable = !prjPath.isEmpty();
         return std::nullopt;
     }
     CoordinateSystem crs;
@@ -555,8 +566,20 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
             continue;
         }
         self.mShapes.push_back( scan.takeShape( fid ) );
-        if ( scan.undrawable( fid ) )
-            ++damage.shapesUndrawable;
+        switch ( scan.leftOut( fid ) )
+        {
+            case shapefile::LeftOut::Undrawable:
+                ++damage.shapesUndrawable;
+                break;
+            case shapefile::LeftOut::TooSmall:
+                ++damage.shapesTooSmall;
+                break;
+            case shapefile::LeftOut::OutsideBox:
+                ++damage.shapesOutsideBox;
+                break;
+            default:
+                break;
+        }
     }
     scan.runs.clear();
 

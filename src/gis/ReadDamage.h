@@ -26,18 +26,21 @@ struct ReadDamage
         No,              //!< it was read
         NotRegularFile,  //!< part names a FIFO, device, directory or dangling link
         LinkOutside,     //!< part is a link to a file outside the folder
+        NotPermitted,    //!< the .shp or its .shx may not be read by this user
         MissingIndex,    //!< there is no .shx beside the .shp
         DamagedIndex,    //!< the .shx does not hold the entries its header claims
         CannotOpen,      //!< not a shapefile (or a virtual file path), or unreadable
     };
 
     Unopened unopened = Unopened::No;
-    QString part = {}; //!< file name of the part concerned, for NotRegularFile, LinkOutside and the index reasons
+    QString part = {}; //!< file name of the part concerned, for NotRegularFile, LinkOutside, NotPermitted and the index reasons
 
     qint64 records = 0;          //!< records of the file set (see above)
     qint64 recordsLost = 0;      //!< records of which neither shape nor attributes could be read
     qint64 recordsDeleted = 0;   //!< records the table marks as deleted, left out
     qint64 shapesUnread = 0;     //!< records kept without their shape, which could not be read
+    qint64 shapesTooSmall = 0;   //!< records kept without their shape: a line of fewer than two points or a ring of fewer than three corners
+    qint64 shapesOutsideBox = 0; //!< records kept without their shape: it lies outside the bounding box of its record or of the file
     qint64 shapesUndrawable = 0; //!< records kept without their shape: a coordinate is NaN, infinite or beyond 1e15
     qint64 attributesUnread = 0; //!< records kept with one or more values unreadable (those values are null, but for text
                                  //!< not valid in the table's encoding, kept as read), fields of fieldsUnread aside
@@ -52,14 +55,14 @@ struct ReadDamage
     };
     std::vector<FieldUnread> fieldsUnread = {};
     QStringList damagedParts = {}; //!< file names of parts whose structure contradicts the rest of the file set
-    bool crsUnreadable = false;  //!< a .prj is there but names no coordinate system that could be read
+    bool crsUnreadable = false;  //!< a .prj is there but cannot be read, is empty or names no coordinate system that could be read
     bool geographicOutOfRange = false; //!< degrees by the .prj, yet the shapes reach beyond 180 / 90
 
     bool isDamaged() const
     {
-        return unopened != Unopened::No || recordsLost > 0 || recordsDeleted > 0 || shapesUnread > 0
-               || shapesUndrawable > 0 || attributesUnread > 0 || tableUnread || !fieldsUnread.empty() || !damagedParts.isEmpty()
-               || crsUnreadable || geographicOutOfRange;
+        return unopened != Unopened::No || recordsLost > 0 || recordsDeleted > 0 || shapesUnread > 0 || shapesTooSmall > 0
+               || shapesOutsideBox > 0 || shapesUndrawable > 0 || attributesUnread > 0 || tableUnread || !fieldsUnread.empty()
+               || !damagedParts.isEmpty() || crsUnreadable || geographicOutOfRange;
     }
 };
 

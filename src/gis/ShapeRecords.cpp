@@ -12,8 +12,11 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <optional>
 
 namespace gis::shapefile
 {
@@ -26,6 +29,7 @@ constexpr quint32 kFileCode = 9994;
 constexpr qint32 kVersion = 1000;
 constexpr qint64 kBlock = 1 << 20;
 constexpr qint64 kEntriesPerBlock = 65536;
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 //! Copies \a n little-endian doubles from \a p (of any alignment) to \a out.
 void copyDoubles( const unsigned char *p, qint64 n, double *out )
@@ -130,11 +134,60 @@ bool lengthFits( int type, qint64 content, const unsigned char *c, qint64 have )
     }
 }
 
+//! A bounding box as the format stores it: xmin, ymin, xmax, ymax.
+Rect boxAt( const unsigned char *p )
+{
+    double b[4];
+    copyDoubles( p, 4, b );
+    return Rect { b[0], b[2], b[3], b[1] };
+}
+
+/**
+ * How far a vertex may lie outside \a box and still count as within it:
+ * rounding, 1e-7 of the box's largest coordinate or side (half a metre at
+ * a northing of five million metres, two metres at 180 degrees). Writers
+ * compute boxes from the very coordinates, so a sound file needs none; a
+ * writer that rounds its boxes to single precision needs this much.
+ */
+double slackOf( const Rect &box )
+{
+    return 1e-7 * std::max( { std::abs( box.left ), std::abs( box.right ), std::abs( box.top ), std::abs( box.bottom ),
+                              box.width(), box.height() } );
+}
+
+//! Whether \a e lies within \a box give or take its slack; not when either holds a NaN.
+bool isWithin( const Rect &e, const Rect &box )
+{
+    const double slack = slackOf( box );
+    return e.left >= box.left - slack && e.right <= box.right + slack && e.bottom >= box.bottom - slack
+           && e.top <= box.top + slack;
+}
+
+/**
+ * The box the headers of a .shp and its .shx (\a shpHeader, \a shxHeader)
+ * give for all shapes of the file. Both hold it; when one was damaged, the
+ * smallest box holding both still holds every shape. A box with a NaN is
+ * left aside; without either, every shape is within.
+ */
+Rect fileBox( const unsigned char *shpHeader, const unsigned char *shxHeader )
+{
+    const auto isNumber = []( const Rect &b ) { return !std::isnan( b.left + b.right + b.top + b.bottom ); };
+    std::optional<Rect> box;
+    for ( const unsigned char *header : { shpHeader, shxHeader } )
+    {
+        const Rect b = boxAt( header + 36 );
+        if ( isNumber( b ) )
+            box = box ? box->united( b ) : b;
+    }
+    return box ? *box : Rect { -kInf, kInf, kInf, -kInf };
+}
+
 /**
  * Turns the content of a checked record into a GEOS shape the way the
  * shapefile driver reads it: one part gives a LineString or a Polygon,
  * several a MultiLineString or, for rings, what OGR's ring organisation
- * (counter-clockwise rings are holes) makes of them.
+ * (counter-clockwise rings are holes) makes of them. The driver would also
+ * read what cannot be drawn; such shapes are left out here.
  */
 class RecordConverter
 {
@@ -143,70 +196,113 @@ class RecordConverter
 
     /**
      * The shape of record content \a c of \a type, whose length fits its
-     * counts. Null for a null record; null with \a undrawable
-     * set for a coordinate that cannot be drawn; null with \a corrupt set
-     * for part starts that do not fit the points.
+     * counts. Null for a null or an empty record; null with \a leftOut
+     * saying why for a shape that cannot be drawn; null with \a corrupt set
+     * for part starts that do not fit the points. \a file is the box of
+     * the whole file.
      */
-    Geometry convert( int type, const unsigned char *c, bool &undrawable, bool &corrupt )
+    Geometry convert( int type, const unsigned char *c, const Rect &file, LeftOut &leftOut, bool &corrupt )
     {
-        undrawable = false;
+        leftOut = LeftOut::No;
         corrupt = false;
-        switch ( type )
+        if ( type == 0 )
+            return Geometry();
+        const int kind = type % 10; // 1 point, 3 line, 5 polygon, 8 multipoint
+        qint64 parts = 0;
+        qint64 n = 1;
+        const unsigned char *coordinates = c + 4;
+        if ( kind == 8 )
         {
-            case 1:
-            case 11:
-            case 21:
-            {
-                double xy[2];
-                copyDoubles( c + 4, 2, xy );
-                if ( !drawable( xy, 1 ) )
-                {
-                    undrawable = true;
-                    return Geometry();
-                }
-                return Geometry( GEOSGeom_createPointFromXY_r( h, xy[0], xy[1] ) );
-            }
-            case 8:
-            case 18:
-            case 28:
-                return multiPoint( c, undrawable );
-            case 3:
-            case 13:
-            case 23:
-            case 5:
-            case 15:
-            case 25:
-                return partsOf( type % 10 == 5, c, undrawable, corrupt );
-            default:
-                return Geometry();
+            n = littleEndian32( c + 36 );
+            coordinates = c + 40;
         }
+        else if ( kind != 1 )
+        {
+            parts = littleEndian32( c + 36 );
+            n = littleEndian32( c + 40 );
+            if ( !readStarts( c + 44, parts, n ) )
+            {
+                corrupt = true;
+                return Geometry();
+            }
+            coordinates = c + 44 + 4 * parts;
+        }
+        if ( n == 0 && parts == 0 )
+            return Geometry(); // no points at all: the format's null shape in another form
+        mXy.resize( static_cast<size_t>( 2 * n ) );
+        copyDoubles( coordinates, 2 * n, mXy.data() );
+        leftOut = check( kind, kind == 1 ? nullptr : c + 4, file, parts, n );
+        if ( leftOut != LeftOut::No )
+            return Geometry();
+        if ( kind == 1 )
+            return Geometry( GEOSGeom_createPointFromXY_r( h, mXy[0], mXy[1] ) );
+        if ( kind == 8 )
+            return multiPoint( n );
+        return partsOf( kind == 5, parts, n );
     }
 
   private:
     GEOSContextHandle_t h;
     std::vector<double> mXy;
+    std::vector<qint64> mStarts; //!< first point of each part, then the point count
     ShapeConverter mOgr;
 
-    static bool drawable( const double *xy, qint64 points )
+    //! Reads the part starts at \a p: the first is 0, each further one greater, all within the \a n points.
+    bool readStarts( const unsigned char *p, qint64 parts, qint64 n )
     {
-        for ( qint64 i = 0; i < 2 * points; ++i )
+        if ( parts == 0 )
+            return n == 0; // points that belong to no part
+        mStarts.resize( static_cast<size_t>( parts ) + 1 );
+        for ( qint64 i = 0; i < parts; ++i )
         {
-            if ( !isDrawableCoordinate( xy[i] ) )
+            const qint64 start = littleEndian32( p + 4 * i );
+            const bool fits = i == 0 ? start == 0 : start > mStarts[static_cast<size_t>( i - 1 )];
+            if ( !fits || start >= std::max<qint64>( n, 1 ) )
                 return false;
+            mStarts[static_cast<size_t>( i )] = start;
         }
+        mStarts[static_cast<size_t>( parts )] = n;
         return true;
     }
 
-    Geometry multiPoint( const unsigned char *c, bool &undrawable )
+    /**
+     * Why the \a n vertices in mXy cannot be drawn as a shape of \a kind
+     * with \a parts parts, the record box at \a box (none for a point) and
+     * the file box \a file, if they cannot: a coordinate beyond
+     * kCoordinateLimit, a part too small for its kind (what the format
+     * requires: two points for a line, four for a ring once it is closed),
+     * a vertex outside either box.
+     */
+    LeftOut check( int kind, const unsigned char *box, const Rect &file, qint64 parts, qint64 n )
     {
-        const qint64 n = littleEndian32( c + 36 );
-        mXy.resize( static_cast<size_t>( 2 * n ) );
-        copyDoubles( c + 40, 2 * n, mXy.data() );
-        if ( !drawable( mXy.data(), n ) )
+        Rect e { kInf, -kInf, -kInf, kInf };
+        for ( qint64 i = 0; i < n; ++i )
         {
-            undrawable = true;
-            return Geometry();
+            const double x = mXy[static_cast<size_t>( 2 * i )];
+            const double y = mXy[static_cast<size_t>( 2 * i + 1 )];
+            if ( !isDrawableCoordinate( x ) || !isDrawableCoordinate( y ) )
+                return LeftOut::Undrawable;
+            e.left = std::min( e.left, x );
+            e.right = std::max( e.right, x );
+            e.bottom = std::min( e.bottom, y );
+            e.top = std::max( e.top, y );
         }
+        for ( qint64 i = 0; i < parts; ++i )
+        {
+            const qint64 from = mStarts[static_cast<size_t>( i )];
+            const qint64 count = mStarts[static_cast<size_t>( i + 1 )] - from;
+            const double *first = mXy.data() + 2 * from;
+            const bool closed = count > 0 && first[0] == first[2 * count - 2] && first[1] == first[2 * count - 1];
+            if ( kind == 3 ? count < 2 : count - ( closed ? 1 : 0 ) < 3 )
+                return LeftOut::TooSmall;
+        }
+        if ( ( box && !isWithin( e, boxAt( box ) ) ) || !isWithin( e, file ) )
+            return LeftOut::OutsideBox;
+        return LeftOut::No;
+    }
+
+    Geometry multiPoint( qint64 n )
+    {
         std::vector<GEOSGeometry *> points;
         points.reserve( static_cast<size_t>( n ) );
         for ( qint64 i = 0; i < n; ++i )
@@ -231,46 +327,20 @@ class RecordConverter
 
     GEOSGeometry *line( qint64 from, qint64 to )
     {
-        if ( to - from == 1 )
-            return nullptr;
         GEOSCoordSequence *seq = sequence( from, to, false );
         return seq ? GEOSGeom_createLineString_r( h, seq ) : nullptr;
     }
 
     GEOSGeometry *ring( qint64 from, qint64 to )
     {
-        if ( to - from < 3 )
-            return nullptr;
         GEOSCoordSequence *seq = sequence( from, to, true );
         return seq ? GEOSGeom_createLinearRing_r( h, seq ) : nullptr; // takes the sequence, also on failure
     }
 
-    Geometry partsOf( bool polygon, const unsigned char *c, bool &undrawable, bool &corrupt )
+    //! The lines or rings of the parts in mStarts, every one big enough for its kind.
+    Geometry partsOf( bool polygon, qint64 parts, qint64 n )
     {
-        const qint64 parts = littleEndian32( c + 36 );
-        const qint64 n = littleEndian32( c + 40 );
-        std::vector<qint64> starts( static_cast<size_t>( parts ) + 1 );
-        for ( qint64 i = 0; i < parts; ++i )
-        {
-            starts[static_cast<size_t>( i )] = littleEndian32( c + 44 + 4 * i );
-            const bool fits = i == 0 ? starts[0] == 0 : starts[static_cast<size_t>( i )] > starts[static_cast<size_t>( i - 1 )];
-            if ( !fits || starts[static_cast<size_t>( i )] >= std::max<qint64>( n, 1 ) )
-            {
-                corrupt = true;
-                return Geometry();
-            }
-        }
-        starts[static_cast<size_t>( parts )] = n;
-        if ( parts == 0 )
-            return Geometry();
-        mXy.resize( static_cast<size_t>( 2 * n ) );
-        copyDoubles( c + 44 + 4 * parts, 2 * n, mXy.data() );
-        if ( !drawable( mXy.data(), n ) )
-        {
-            undrawable = true;
-            return Geometry();
-        }
-
+        const auto start = [this]( qint64 i ) { return mStarts[static_cast<size_t>( i )]; };
         if ( !polygon )
         {
             if ( parts == 1 )
@@ -278,7 +348,7 @@ class RecordConverter
             std::vector<GEOSGeometry *> lines;
             for ( qint64 i = 0; i < parts; ++i )
             {
-                if ( GEOSGeometry *l = line( starts[static_cast<size_t>( i )], starts[static_cast<size_t>( i + 1 )] ) )
+                if ( GEOSGeometry *l = line( start( i ), start( i + 1 ) ) )
                     lines.push_back( l );
             }
             return Geometry( GEOSGeom_createCollection_r( h, GEOS_MULTILINESTRING, lines.data(), static_cast<unsigned int>( lines.size() ) ) );
@@ -296,8 +366,8 @@ class RecordConverter
         std::vector<double> ys;
         for ( qint64 i = 0; i < parts; ++i )
         {
-            const qint64 from = starts[static_cast<size_t>( i )];
-            const qint64 count = starts[static_cast<size_t>( i + 1 )] - from;
+            const qint64 from = start( i );
+            const qint64 count = start( i + 1 ) - from;
             xs.resize( static_cast<size_t>( count ) );
             ys.resize( static_cast<size_t>( count ) );
             for ( qint64 k = 0; k < count; ++k )
@@ -363,7 +433,7 @@ RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
     const size_t size = static_cast<size_t>( std::max<qint64>( 0, end - first ) );
     run.types.assign( size, kUnreadable );
     run.shapes.resize( size );
-    run.undrawable.assign( size, 0 );
+    run.leftOut.assign( size, LeftOut::No );
     const QString shxPath = partPath( shpPath, "shx" );
     const QString mainPath = partPath( shpPath, "shp" );
     QFile shx( shxPath );
@@ -371,6 +441,12 @@ RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
     if ( size == 0 || shxPath.isEmpty() || mainPath.isEmpty() || !shx.open( QIODevice::ReadOnly ) || !shp.open( QIODevice::ReadOnly ) )
         return run;
     const qint64 shpSize = shp.size();
+    const QByteArray shpHeader = shp.read( kHeaderSize );
+    const QByteArray shxHeader = shx.read( kHeaderSize );
+    if ( shpHeader.size() < kHeaderSize || shxHeader.size() < kHeaderSize )
+        return run;
+    const Rect file = fileBox( reinterpret_cast<const unsigned char *>( shpHeader.constData() ),
+                               reinterpret_cast<const unsigned char *>( shxHeader.constData() ) );
     WindowReader records( shp );
     RecordConverter converter;
     for ( qint64 block = first; block < end; block += kEntriesPerBlock )
@@ -401,9 +477,9 @@ RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
             const bool sound = type == 0 ? content == 4 : isShapeType( type ) && lengthFits( type, content, r + 8, content );
             if ( !sound || type == kMultiPatch )
                 continue;
-            bool undrawable = false;
+            LeftOut leftOut = LeftOut::No;
             bool corrupt = false;
-            Geometry shape = converter.convert( type, r + 8, undrawable, corrupt );
+            Geometry shape = converter.convert( type, r + 8, file, leftOut, corrupt );
             if ( corrupt )
                 continue;
             // A shapefile knows no empty shapes, only null ones.
@@ -411,7 +487,7 @@ RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
                 shape = Geometry();
             run.types[at] = static_cast<std::uint8_t>( type );
             run.shapes[at] = validated( std::move( shape ) );
-            run.undrawable[at] = undrawable;
+            run.leftOut[at] = leftOut;
         }
     }
     return run;
@@ -437,14 +513,14 @@ Geometry RecordScan::takeShape( qint64 entry )
     return Geometry();
 }
 
-bool RecordScan::undrawable( qint64 entry ) const
+LeftOut RecordScan::leftOut( qint64 entry ) const
 {
     for ( const RecordRun &run : runs )
     {
         if ( entry >= run.first && entry < run.first + static_cast<qint64>( run.types.size() ) )
-            return run.undrawable[static_cast<size_t>( entry - run.first )];
+            return run.leftOut[static_cast<size_t>( entry - run.first )];
     }
-    return false;
+    return LeftOut::No;
 }
 
 RecordScan combineRuns( const IndexHeader &header, std::vector<RecordRun> runs )

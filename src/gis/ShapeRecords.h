@@ -40,6 +40,15 @@ IndexHeader readIndexHeader( const QString &shpPath );
 //! True when the .shp of \a shpPath begins as a shapefile does.
 bool looksLikeShapefile( const QString &shpPath );
 
+//! Why the shape of a readable record was left out.
+enum class LeftOut : std::uint8_t
+{
+    No,
+    Undrawable, //!< a coordinate cannot be drawn
+    TooSmall,   //!< a line part of fewer than two points or a ring of fewer than three corners
+    OutsideBox, //!< a vertex lies outside the record's bounding box or the file's
+};
+
 /**
  * What a run of index entries [first, first + types.size()) leads to. An
  * entry is readable when its offset and length fit the .shp, the record
@@ -51,14 +60,18 @@ struct RecordRun
     qint64 first = 0;
     std::vector<std::uint8_t> types; //!< per entry: the record's shape type (0 null), or kUnreadable
     std::vector<Geometry> shapes;    //!< per entry: GEOS shape of a readable record, else null
-    std::vector<char> undrawable;    //!< per entry: null because a coordinate cannot be drawn
+    std::vector<LeftOut> leftOut;    //!< per entry: why a readable record's shape was left out
 };
 
 /**
  * Reads the entries [first, end) of the index of \a shpPath and the
  * records they lead to, as GEOS shapes of the calling thread's context,
  * made valid. Multipatch records are unreadable: the program has no
- * surfaces.
+ * surfaces. The shape of a record is left out when it cannot be drawn:
+ * a coordinate is beyond kCoordinateLimit, a part is too small for its
+ * kind, or a vertex lies outside the bounding box its record gives, or
+ * outside the one the headers of the .shp and the .shx give for the file
+ * (beyond rounding).
  */
 RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end );
 
@@ -74,7 +87,7 @@ struct RecordScan
     bool readable( qint64 entry ) const { return type( entry ) != kUnreadable; }
     //! Takes the shape of \a entry out of its run.
     Geometry takeShape( qint64 entry );
-    bool undrawable( qint64 entry ) const;
+    LeftOut leftOut( qint64 entry ) const;
 };
 
 /**

@@ -4,9 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace gis::shapefile
@@ -204,6 +207,19 @@ QString partPath( const QString &shpPath, const char *ext )
             return candidate;
     }
     return QString();
+}
+
+bool readDenied( const QString &path )
+{
+    // Opened rather than asked through access(), which judges root by every
+    // capability it may take up, not by those in effect.
+    const int fd = ::open( QFile::encodeName( path ).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK );
+    if ( fd >= 0 )
+    {
+        ::close( fd );
+        return false;
+    }
+    return errno == EACCES || errno == EPERM;
 }
 
 bool mayOpen( const QString &shpPath, ReadDamage &damage )

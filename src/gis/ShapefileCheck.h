@@ -27,6 +27,9 @@ qint32 littleEndian32( const unsigned char *p );
  */
 QString partPath( const QString &shpPath, const char *ext );
 
+//! True when \a path is there but this user may not read it (the permissions, not access(), decide).
+bool readDenied( const QString &path );
+
 /**
  * False when the file set must not be handed to GDAL: the path is one GDAL
  * reads as a virtual file system ("/vsi..."), or the .shp or one of its

@@ -25,6 +25,9 @@ QString unopenedText( const QString &fileName, const gis::ReadDamage &damage )
         case Unopened::LinkOutside:
             return ( damage.part == fileName ? QStringLiteral( "it" ) : damage.part )
                    + QStringLiteral( " is a link to a file outside the folder; the layer was not loaded" );
+        case Unopened::NotPermitted:
+            return ( damage.part == fileName ? QStringLiteral( "it" ) : QStringLiteral( "its index file " ) + damage.part )
+                   + QStringLiteral( " cannot be read (permission denied); the layer was not loaded" );
         case Unopened::MissingIndex:
             return QStringLiteral( "its index file %1 is missing; the layer was not loaded" ).arg( damage.part );
         case Unopened::DamagedIndex:
@@ -57,6 +60,13 @@ void DamageReport::add( const QString &fileName, const gis::ReadDamage &damage )
         if ( damage.shapesUndrawable > 0 )
             lost << ofRecords( damage.shapesUndrawable, damage )
                         + QStringLiteral( " shapes have coordinates that cannot be drawn and were left out" );
+        if ( damage.shapesTooSmall > 0 )
+            lost << ofRecords( damage.shapesTooSmall, damage )
+                        + QStringLiteral( " shapes are too small to draw (a line of fewer than two points or a ring of fewer "
+                                          "than three corners) and were left out" );
+        if ( damage.shapesOutsideBox > 0 )
+            lost << ofRecords( damage.shapesOutsideBox, damage )
+                        + QStringLiteral( " shapes lie outside the bounding box their file gives for them and were left out" );
         if ( damage.attributesUnread > 0 )
             lost << QStringLiteral( "the attributes of " ) + ofRecords( damage.attributesUnread, damage )
                         + QStringLiteral( " records could not be read" );

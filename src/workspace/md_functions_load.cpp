@@ -23,15 +23,15 @@ constexpr qint64 kManyRecords = 50;
 /**
  * The ".shp" names of \a directory, extension matched without regard to
  * case, in name order without regard to case (ties in case-sensitive order),
- * so that every machine loads the layers in the same order. A FIFO, device
- * or dangling link of such a name is listed too, to be reported as damaged;
- * a directory is not.
+ * so that every machine loads the layers in the same order. A FIFO, device,
+ * dangling link or folder of such a name is listed too, to be reported as
+ * damaged.
  */
 QStringList shapefileNames( const QString &directory )
 {
     QDir dir( directory );
     dir.setNameFilters( { QStringLiteral( "*.shp" ) } );
-    dir.setFilter( QDir::Files | QDir::System );
+    dir.setFilter( QDir::Files | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot );
     dir.setSorting( QDir::Unsorted );
     QStringList names = dir.entryList();
     std::sort( names.begin(), names.end(), []( const QString &a, const QString &b ) {

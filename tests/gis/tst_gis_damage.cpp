@@ -75,6 +75,9 @@ struct Loss
     qint64 deleted = 0;
     qint64 unread = 0;
     qint64 undrawable = 0;
+    qint64 tooSmall = 0;
+    qint64 outside = 0;
+    ShapeKind kind = ShapePolygon;
     qint64 attributes = 0;
     bool table = false;
     std::map<QString, qint64> fields = {}; //!< values lost by field, of fields whose description is damaged
@@ -139,6 +142,12 @@ Corruption setVertex( int record, double value )
     return patch( ".shp", recordAt( record ) + 8 + 44 + 4 + 16 * 2, littleEndianBytes( value ) );
 }
 
+//! Takes the right to read the part \a ext.
+Corruption deny( const char *ext )
+{
+    return [=]( const QString &b ) { QVERIFY( QFile::setPermissions( b + ext, {} ) ); };
+}
+
 //! Removes the part \a ext and has \a make put something else in its place.
 Corruption replace( const char *ext, const std::function<bool( const QString &path )> &make )
 {
@@ -155,6 +164,47 @@ const QString kGeographicPrj = QStringLiteral(
 QString square( double x, double y, double size = 10 )
 {
     return QStringLiteral( "POLYGON((%1 %2,%1 %4,%3 %4,%3 %2,%1 %2))" ).arg( x ).arg( y ).arg( x + size ).arg( y + size );
+}
+
+/**
+ * Writes the layer anew as the sound one, but for its shapes: record i a
+ * square, a line or a point at x = 500000 + 20 i; record \a record \a wkt.
+ */
+Corruption layerOf( ShapeKind kind, int record = -1, const QString &wkt = {} )
+{
+    return [=]( const QString &b ) {
+        QStringList shapes;
+        std::vector<std::vector<QVariant>> rows;
+        for ( int i = 0; i < kSquares; ++i )
+        {
+            const double x = 500000 + 20 * i;
+            shapes << ( i == record                ? wkt
+                        : kind == ShapePolygon     ? square( x, 4000000 )
+                        : kind == ShapeLine        ? QStringLiteral( "LINESTRING(%1 4000000,%2 4000010)" ).arg( x ).arg( x + 10 )
+                                                   : QStringLiteral( "POINT(%1 4000000)" ).arg( x ) );
+            rows.push_back( { 100.0 * i + 0.5, QStringLiteral( "sq %1" ).arg( i ) } );
+        }
+        for ( const char *ext : { ".shp", ".shx", ".dbf", ".prj" } )
+            QFile::remove( b + ext );
+        testsupport::writeShapefile( QFileInfo( b ).path(), QStringLiteral( "wind.shp" ), shapes,
+                                     { { QStringLiteral( "WINDPWRD" ), FieldSpec::Real, 12, 2 },
+                                       { QStringLiteral( "NAME" ), FieldSpec::String, 10 } },
+                                     rows, testsupport::kUtm );
+    };
+}
+
+//! Moves record \a record of the squares, its box and its vertices, by \a dx.
+Corruption shiftSquare( int record, double dx )
+{
+    return [=]( const QString &b ) {
+        const qint64 content = recordAt( record ) + 8;
+        const QByteArray shp = testsupport::readBytes( b + ".shp" );
+        for ( qint64 at : { content + 4, content + 20, content + 48, content + 64, content + 80, content + 96, content + 112 } )
+        {
+            const double x = qFromLittleEndian<double>( shp.constData() + at );
+            testsupport::patchBytes( b + ".shp", at, littleEndianBytes( x + dx ) );
+        }
+    };
 }
 
 //! What Dataset::open reports of \a path, which it must refuse to open (nothing when it opens it).
@@ -382,7 +432,48 @@ void TestGisDamage::damageIsCounted_data()
     QTest::newRow( "1e300 vertex" ) << setVertex( 3, 1e300 ) << Loss { .undrawable = 1 };
     QTest::newRow( "last square -1.7e308" ) << setVertex( kSquares - 1, -1.7e308 ) << Loss { .undrawable = 1 };
     QTest::newRow( "vertex just beyond 1e15" ) << setVertex( 3, 1.0000001e15 ) << Loss { .undrawable = 1 };
-    QTest::newRow( "vertex at 1e15" ) << setVertex( 3, 1e15 ) << Loss {};
+
+    // Vertices outside the box of their record or of the file (both headers give it), beyond
+    // rounding: 1e-7 of the box's largest coordinate, here 0.4.
+    QTest::newRow( "vertex at 1e15" ) << setVertex( 3, 1e15 ) << Loss { .outside = 1 };
+    QTest::newRow( "vertex 24,000 km away" ) << setVertex( 3, 500070 + 2.4e7 ) << Loss { .outside = 1 };
+    QTest::newRow( "vertex a metre out of its box" ) << setVertex( 3, 500071 ) << Loss { .outside = 1 };
+    QTest::newRow( "vertex out of its box by rounding" ) << setVertex( 3, 500070.3 ) << Loss {};
+    QTest::newRow( "record box narrowed" ) << patch( ".shp", recordAt( 3 ) + 8 + 20, littleEndianBytes( 500065.0 ) )
+                                           << Loss { .outside = 1 };
+    QTest::newRow( "record box widened" ) << patch( ".shp", recordAt( 3 ) + 8 + 20, littleEndianBytes( 500100.0 ) ) << Loss {};
+    QTest::newRow( "square and its box moved out of the file's box" ) << shiftSquare( 3, 1e6 ) << Loss { .outside = 1 };
+    QTest::newRow( "file box narrowed in the .shp header" ) << patch( ".shp", 36 + 16, littleEndianBytes( 500100.0 ) ) << Loss {};
+    QTest::newRow( "file box NaN in the .shx header" )
+        << patch( ".shx", 36, littleEndianBytes( std::numeric_limits<double>::quiet_NaN() ) ) << Loss {};
+    QTest::newRow( "file box narrowed in both headers" ) << Corruption( []( const QString &b ) {
+        for ( const char *ext : { ".shp", ".shx" } )
+            patch( ext, 36 + 16, littleEndianBytes( 500100.0 ) )( b );
+    } ) << Loss { .outside = 7 };
+    QTest::newRow( "point 24,000 km away" ) << Corruption( []( const QString &b ) {
+        layerOf( ShapePoint )( b );
+        patch( ".shp", 100 + 28 * 3 + 12, littleEndianBytes( 500060 + 2.4e7 ) )( b );
+    } ) << Loss { .outside = 1, .kind = ShapePoint };
+
+    // Shapes too small to draw, whether written so or damaged so; a null shape is none.
+    QTest::newRow( "ring of two points" ) << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000,500070 4000010))" )
+                                          << Loss { .tooSmall = 1 };
+    QTest::newRow( "ring of one point" ) << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000))" ) << Loss { .tooSmall = 1 };
+    QTest::newRow( "ring of two corners, closed" )
+        << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000,500070 4000010,500060 4000000))" ) << Loss { .tooSmall = 1 };
+    QTest::newRow( "hole of two points" ) << layerOf( ShapePolygon, 3,
+                                                        "POLYGON((500060 4000000,500060 4000010,500070 4000010,500070 4000000,"
+                                                        "500060 4000000),(500062 4000002,500064 4000004))" )
+                                          << Loss { .tooSmall = 1 };
+    QTest::newRow( "triangle left open" ) << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000,500060 4000010,500070 4000010))" )
+                                          << Loss {};
+    QTest::newRow( "null shape" ) << layerOf( ShapePolygon, 3, "POLYGON EMPTY" ) << Loss {};
+    QTest::newRow( "line of one point" ) << layerOf( ShapeLine, 3, "LINESTRING(500060 4000000)" )
+                                         << Loss { .tooSmall = 1, .kind = ShapeLine };
+    QTest::newRow( "line with a part of one point" )
+        << layerOf( ShapeLine, 3, "MULTILINESTRING((500060 4000000,500070 4000010),(500065 4000005))" )
+        << Loss { .tooSmall = 1, .kind = ShapeLine };
+    QTest::newRow( "lines of two points" ) << layerOf( ShapeLine ) << Loss { .kind = ShapeLine };
 
     // The index and the headers.
     QTest::newRow( "index claims 8 entries" ) << patch( ".shx", 24, bigEndianBytes( ( 100 + 8 * 8 ) / 2 ) )
@@ -456,6 +547,8 @@ void TestGisDamage::damageIsCounted_data()
 
     // The coordinate system.
     QTest::newRow( "prj unreadable" ) << write( ".prj", "PROJCS[nonsense" ) << Loss { .crs = true };
+    QTest::newRow( "prj empty" ) << write( ".prj", "" ) << Loss { .crs = true };
+    QTest::newRow( "prj may not be read" ) << deny( ".prj" ) << Loss { .crs = true };
     QTest::newRow( "geographic prj on metres" ) << write( ".prj", kGeographicPrj.toUtf8() ) << Loss { .geo = true };
 }
 
@@ -465,6 +558,9 @@ void TestGisDamage::damageIsCounted()
     QFETCH( Loss, loss );
     const QString base = copyOfClean();
     corrupt( base );
+    testsupport::PermissionsApply asUser;
+    if ( testsupport::PermissionsApply::ignoredIn( QFileInfo( base ).path() ) )
+        QSKIP( "file permissions do not bind here" );
     verifyLoss( *Dataset::open( base + ".shp" ), loss );
 }
 
@@ -478,6 +574,8 @@ void TestGisDamage::verifyLoss( const Dataset &ds, const Loss &loss )
     QCOMPARE( d.recordsDeleted, loss.deleted );
     QCOMPARE( d.shapesUnread, loss.unread );
     QCOMPARE( d.shapesUndrawable, loss.undrawable );
+    QCOMPARE( d.shapesTooSmall, loss.tooSmall );
+    QCOMPARE( d.shapesOutsideBox, loss.outside );
     QVERIFY2( compareCount( d.attributesUnread, loss.attributes ), qPrintable( QString::number( d.attributesUnread ) ) );
     QCOMPARE( d.tableUnread, loss.table );
     std::map<QString, qint64> fields;
@@ -487,10 +585,10 @@ void TestGisDamage::verifyLoss( const Dataset &ds, const Loss &loss )
     QCOMPARE( d.damagedParts, loss.parts );
     QCOMPARE( d.crsUnreadable, loss.crs );
     QCOMPARE( d.geographicOutOfRange, loss.geo );
-    QCOMPARE( d.isDamaged(), !( loss == Loss {} ) );
+    QCOMPARE( d.isDamaged(), !( loss == Loss { .kind = loss.kind } ) );
     if ( !loss.line.isEmpty() )
         QCOMPARE( reportLine( QStringLiteral( "wind.shp" ), d ), loss.line );
-    QCOMPARE( ds.shapeKind(), ShapePolygon );
+    QCOMPARE( ds.shapeKind(), loss.kind );
 
     // Shapes and attributes stay in step; whatever was read can be drawn, and
     // only that makes the extent and is found by the index.
@@ -619,8 +717,12 @@ void TestGisDamage::unopened_data()
             << replace( ext, [this, ext]( const QString &p ) { return QFile::link( mClean + ext, p ); } ) << Unopened::LinkOutside
             << QStringLiteral( "wind" ) + ext;
     }
-    QTest::newRow( "directory as .shx" ) << replace( ".shx", []( const QString &p ) { return QDir().mkdir( p ); } )
-                                         << Unopened::NotRegularFile << "wind.shx";
+    for ( const char *ext : { ".shp", ".shx" } )
+    {
+        QTest::addRow( "directory as %s", ext ) << replace( ext, []( const QString &p ) { return QDir().mkdir( p ); } )
+                                                << Unopened::NotRegularFile << QStringLiteral( "wind" ) + ext;
+        QTest::addRow( "%s may not be read", ext ) << deny( ext ) << Unopened::NotPermitted << QStringLiteral( "wind" ) + ext;
+    }
     QTest::newRow( "no index" ) << Corruption( []( const QString &b ) { QFile::remove( b + ".shx" ); } ) << Unopened::MissingIndex
                                 << "wind.shx";
     QTest::newRow( "index shorter than its header" ) << cut( ".shx", 100 + 8 * 5 + 3 ) << Unopened::DamagedIndex << "wind.shx";
@@ -650,6 +752,9 @@ void TestGisDamage::unopened()
     for ( const QString &name : dir.entryList( QDir::System ) )
         fifos << dir.filePath( name );
     testsupport::FifoRelease release( fifos );
+    testsupport::PermissionsApply asUser;
+    if ( testsupport::PermissionsApply::ignoredIn( dir.path() ) )
+        QSKIP( "file permissions do not bind here" );
 
     const ReadDamage d = refusal( base + ".shp" );
     QCOMPARE( d.unopened, reason );
@@ -707,6 +812,12 @@ void TestGisDamage::shapesReadAsTheDriverReads_data()
     QTest::newRow( "points" ) << QStringList { "POINT(1 2)", "POINT(-3 4.5)" };
     QTest::newRow( "multipoints" ) << QStringList { "MULTIPOINT((1 2),(3 4))", "MULTIPOINT((5 6))" };
     QTest::newRow( "polygons with z" ) << QStringList { "POLYGON Z((0 0 1,0 10 2,10 10 3,10 0 4,0 0 1))" };
+    // Boxes: each header holds the measures and heights besides; a null first shape widens the file's box to 0, 0.
+    QTest::newRow( "polygons with z and m" ) << QStringList { "POLYGON ZM((5 5 1 7,5 15 2 8,15 15 3 9,5 5 1 7))", square( 20, 5 ) };
+    QTest::newRow( "lines with m" ) << QStringList { "LINESTRING M(0 0 1,10 0 2,10 10 3)", "LINESTRING M(-5 -5 0,-6 -6 9)" };
+    QTest::newRow( "points with z and m" ) << QStringList { "POINT ZM(1 2 3 4)", "POINT ZM(-3 4.5 5 6)" };
+    QTest::newRow( "multipoints with z" ) << QStringList { "MULTIPOINT Z((1 2 3),(3 4 5))", "MULTIPOINT Z((-5 6 7))" };
+    QTest::newRow( "null first" ) << QStringList { "POLYGON EMPTY", square( 500000, 4000000 ) };
 }
 
 void TestGisDamage::shapesReadAsTheDriverReads()

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -63,6 +65,48 @@ FifoRelease::~FifoRelease()
 {
     mStop = true;
     mThread.join();
+}
+
+namespace
+{
+constexpr quint32 kReadAnyFile = ( 1u << CAP_DAC_OVERRIDE ) | ( 1u << CAP_DAC_READ_SEARCH );
+
+bool capabilities( bool set, __user_cap_data_struct ( &data )[2] )
+{
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    return ::syscall( set ? SYS_capset : SYS_capget, &header, data ) == 0;
+}
+} // namespace
+
+PermissionsApply::PermissionsApply()
+{
+    __user_cap_data_struct data[2] {};
+    if ( capabilities( false, data ) && ( data[0].effective & kReadAnyFile ) != 0 )
+    {
+        data[0].effective &= ~kReadAnyFile;
+        mDropped = capabilities( true, data );
+    }
+}
+
+PermissionsApply::~PermissionsApply()
+{
+    __user_cap_data_struct data[2] {};
+    if ( mDropped && capabilities( false, data ) )
+    {
+        data[0].effective |= data[0].permitted & kReadAnyFile;
+        capabilities( true, data );
+    }
+}
+
+bool PermissionsApply::ignoredIn( const QString &dir )
+{
+    for ( const QFileInfo &file : QDir( dir ).entryInfoList( QDir::Files ) )
+    {
+        QFile f( file.filePath() );
+        if ( !file.permission( QFile::ReadOwner ) && f.open( QIODevice::ReadOnly ) )
+            return true;
+    }
+    return false;
 }
 
 } // namespace testsupport

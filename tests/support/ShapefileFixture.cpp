@@ -41,6 +41,8 @@ void writeShapefile( const QString &dir, const QString &fileName, const QStringL
                                                                                : wkbFlatten( g->getGeometryType() );
             if ( g->Is3D() )
                 type = OGR_GT_SetZ( type );
+            if ( g->IsMeasured() )
+                type = OGR_GT_SetM( type );
         }
         geoms.push_back( g );
     }

@@ -90,6 +90,28 @@ class FifoRelease
     std::thread mThread;
 };
 
+/**
+ * While alive, file permissions bind the calling thread, and the threads it
+ * starts meanwhile, even when the process runs as root, as tests do in CI:
+ * the capabilities to read and search any file leave its effective set and
+ * come back afterwards. A file of mode 000 then cannot be read, as for any
+ * other user.
+ */
+class PermissionsApply
+{
+  public:
+    PermissionsApply();
+    ~PermissionsApply();
+    PermissionsApply( const PermissionsApply & ) = delete;
+    PermissionsApply &operator=( const PermissionsApply & ) = delete;
+
+    //! True when a file of \a dir whose mode forbids reading it can be read all the same here.
+    static bool ignoredIn( const QString &dir );
+
+  private:
+    bool mDropped = false;
+};
+
 //! Makes what a load of a data directory fills, as the main window has it: a 400 x 300 map and a legend bound to it, loaded.
 void makeLoadTarget( std::unique_ptr<gis::MapWidget> &map, std::unique_ptr<LegendControl> &legend );
 

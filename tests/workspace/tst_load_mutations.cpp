@@ -19,6 +19,7 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <random>
@@ -110,7 +111,7 @@ Loss lossIn( const gis::Dataset &sound, const gis::Dataset &mutant )
 Loss counted( const gis::ReadDamage &damage )
 {
     Loss loss;
-    loss.shapes = damage.shapesUnread + damage.shapesUndrawable;
+    loss.shapes = damage.shapesUnread + damage.shapesUndrawable + damage.shapesTooSmall + damage.shapesOutsideBox;
     loss.valueRecords = damage.attributesUnread;
     for ( const gis::ReadDamage::FieldUnread &field : damage.fieldsUnread )
     {
@@ -129,6 +130,30 @@ QString describe( const Loss &loss )
         .arg( loss.shapes )
         .arg( loss.valueRecords )
         .arg( fields.join( ", " ), loss.count + loss.kept );
+}
+
+/**
+ * The first shape of \a mutant that was kept though it reaches out of the
+ * box the sound file gives for it: the sound shape's envelope, or for a
+ * point the sound extent. A coordinate changed within that box is data like
+ * any other; one moved out of it must leave its shape out, and counted.
+ * Empty when there is none.
+ */
+QString shapeOutOfItsBox( const gis::Dataset &sound, const gis::Dataset &mutant )
+{
+    for ( qint64 r = 0; r < std::min( sound.recordCount(), mutant.recordCount() ); ++r )
+    {
+        const std::optional<gis::Rect> box = sound.shapeKind() == gis::ShapePoint ? sound.extent() : sound.shape( r ).envelope();
+        const std::optional<gis::Rect> e = mutant.shape( r ).envelope();
+        if ( !e || !box )
+            continue;
+        const double slack = 1e-6 * std::max( { std::abs( box->left ), std::abs( box->right ), std::abs( box->top ),
+                                                std::abs( box->bottom ), box->width(), box->height() } );
+        if ( e->left < box->left - slack || e->right > box->right + slack || e->bottom < box->bottom - slack
+             || e->top > box->top + slack )
+            return QStringLiteral( "record %1 reaches out of its box and is kept" ).arg( r );
+    }
+    return QString();
 }
 
 /**
@@ -242,6 +267,8 @@ class TestLoadMutations : public QObject
     std::unique_ptr<LegendControl> mLegend;
     int mReported = 0;
     int mWhole = 0;
+    int mTooSmall = 0;   //!< mutants with shapes too small to draw
+    int mOutsideBox = 0; //!< mutants with shapes outside their box
 
     //! Copies layer \a layer of the sample set into a fresh directory \a dir.
     void copyLayer( const QString &layer, const QString &dir )
@@ -343,6 +370,14 @@ void TestLoadMutations::mutantLoadsWholeOrIsNamed()
     const QString what = QStringLiteral( "%1.%2: %3" ).arg( layer, part, mutation );
 
     load( dir, layer );
+    if ( mMap->layerCount() == 1 )
+    {
+        const gis::Dataset &mutant = *mMap->layer( 0 )->geoDataset();
+        const QString outOfBox = shapeOutOfItsBox( *mSound[layer], mutant );
+        QVERIFY2( outOfBox.isEmpty(), qPrintable( what + ": " + outOfBox ) );
+        mTooSmall += mutant.damage().shapesTooSmall > 0 ? 1 : 0;
+        mOutsideBox += mutant.damage().shapesOutsideBox > 0 ? 1 : 0;
+    }
 
     // Whatever was read can be drawn and zoomed to.
     const gis::Rect full = mMap->fullExtent();
@@ -382,7 +417,8 @@ void TestLoadMutations::mutantLoadsWholeOrIsNamed()
 
 void TestLoadMutations::cleanupTestCase()
 {
-    qInfo( "%d mutants named as damaged, %d loaded whole", mReported, mWhole );
+    qInfo( "%d mutants named as damaged (%d with shapes too small to draw, %d with shapes outside their box), %d loaded whole",
+           mReported, mTooSmall, mOutsideBox, mWhole );
 }
 
 QTEST_MAIN( TestLoadMutations )

@@ -33,17 +33,12 @@ QStringList standardNames()
     return QStringList( Constants::kStandardFileNames.begin(), Constants::kStandardFileNames.end() );
 }
 
-//! A shapefile of \a records small squares with the fields the standard layers are styled by.
-void writeLayer( const QString &dir, const QString &name, int records = 1 )
+//! A shapefile of the shapes \a wkts with the fields the standard layers are styled by.
+void writeLayer( const QString &dir, const QString &name, const QStringList &wkts )
 {
-    QStringList wkts;
     std::vector<std::vector<QVariant>> rows;
-    for ( int i = 0; i < records; ++i )
-    {
-        const int x = 500000 + 100 * i;
-        wkts << QStringLiteral( "POLYGON((%1 0,%2 0,%2 50,%1 50,%1 0))" ).arg( x ).arg( x + 50 );
+    for ( int i = 0; i < wkts.size(); ++i )
         rows.push_back( { "FOREST", 350.0, QStringLiteral( "Area %1" ).arg( i ) } );
-    }
     testsupport::writeShapefile( dir, name, wkts,
                                  { { "LAND_USE", FieldSpec::String, 40 },
                                    { "WINDPWRD", FieldSpec::Real },
@@ -57,6 +52,18 @@ void writeLayer( const QString &dir, const QString &name, int records = 1 )
         for ( const char *ext : { ".shp", ".shx", ".dbf", ".prj" } )
             QFile::rename( base + ext, base + QString( ext ).toUpper() );
     }
+}
+
+//! A shapefile of \a records small squares with the fields the standard layers are styled by.
+void writeLayer( const QString &dir, const QString &name, int records = 1 )
+{
+    QStringList wkts;
+    for ( int i = 0; i < records; ++i )
+    {
+        const int x = 500000 + 100 * i;
+        wkts << QStringLiteral( "POLYGON((%1 0,%2 0,%2 50,%1 50,%1 0))" ).arg( x ).arg( x + 50 );
+    }
+    writeLayer( dir, name, wkts );
 }
 
 //! The 28 standard layers, one record each.
@@ -360,9 +367,10 @@ class TestLoading : public QObject
         QCOMPARE( md_functions::sDataPath, withSlash( inner ) );
         QCOMPARE( tags( *mMap ), QStringList( { "59_cities.shp", "43_roads.shp" } ) );
 
-        // the folder named like a shapefile is not a file to load
+        // the folder named like a shapefile is not a file to load, and is named
         load( outer, "30_lakes.shp" );
-        QVERIFY( mDialogs->shown.empty() );
+        QCOMPARE( mDialogs->texts(),
+                  QStringList { kDamageHeading + "43_roads.shp: it is not a regular file; the layer was not loaded." } );
         QCOMPARE( tags( *mMap ), QStringList { "30_lakes.shp" } );
     }
 
@@ -448,16 +456,29 @@ class TestLoading : public QObject
         testsupport::FifoRelease release( { fifo } );
         writeLayer( dir, "59_cities.shp" );
         testsupport::writeBytes( QDir( dir ).filePath( "40_rivers.shp" ), "not a shapefile at all" );
+        writeLayer( dir, "01_elevation.shp", { "POLYGON((0 0,0 50,50 50,0 0))", "POLYGON((100 0,150 50))" } );
+        QVERIFY( QDir( dir ).mkdir( "21_wind.shp" ) );
+        for ( const char *name : { "22_wind.shp", "36_subcountrybnd3.shp", "37_subcountrybnd2.shp", "38_subcountrybnd1.shp" } )
+            writeLayer( dir, name );
+        for ( const char *file : { "22_wind.shp", "36_subcountrybnd3.shx", "37_subcountrybnd2.prj" } )
+            QVERIFY( QFile::setPermissions( QDir( dir ).filePath( file ), {} ) );
+        testsupport::writeBytes( QDir( dir ).filePath( "38_subcountrybnd1.prj" ), "" );
 
         const QLocale before;
         QLocale::setDefault( QLocale( QLocale::English, QLocale::UnitedStates ) );
-        load( dir, "59_cities.shp" );
+        {
+            testsupport::PermissionsApply asUser;
+            if ( testsupport::PermissionsApply::ignoredIn( dir ) )
+                QSKIP( "file permissions do not bind here" );
+            load( dir, "59_cities.shp" );
+        }
         QLocale::setDefault( before );
 
-        QCOMPARE( tags( *mMap ), QStringList( { "59_cities.shp", "20_wind.shp" } ) );
+        QCOMPARE( tags( *mMap ),
+                  QStringList( { "59_cities.shp", "38_subcountrybnd1.shp", "37_subcountrybnd2.shp", "20_wind.shp", "01_elevation.shp" } ) );
         verifyIndex();
         // The wind records whose shapes are gone keep their attributes.
-        const auto wind = mMap->layer( 1 )->geoDataset();
+        const auto wind = mMap->layer( 3 )->geoDataset();
         QCOMPARE( wind->recordCount(), qint64( 1754 ) );
         QVERIFY( !wind->shape( 208 ).isNull() );
         QVERIFY( wind->shape( 209 ).isNull() );
@@ -466,8 +487,16 @@ class TestLoading : public QObject
         QCOMPARE( mDialogs->shown.size(), size_t( 1 ) );
         QCOMPARE( mDialogs->shown[0].text,
                   kDamageHeading
-                      + QStringLiteral( "20_wind.shp: 1,545 of 1,754 shapes could not be read.\n"
+                      + QStringLiteral( "01_elevation.shp: 1 of 2 shapes are too small to draw (a line of fewer than two points or "
+                                        "a ring of fewer than three corners) and were left out.\n"
+                                        "20_wind.shp: 1,545 of 1,754 shapes could not be read.\n"
+                                        "21_wind.shp: it is not a regular file; the layer was not loaded.\n"
+                                        "22_wind.shp: it cannot be read (permission denied); the layer was not loaded.\n"
                                         "30_lakes.shp: its index file 30_lakes.shx is missing; the layer was not loaded.\n"
+                                        "36_subcountrybnd3.shp: its index file 36_subcountrybnd3.shx cannot be read (permission "
+                                        "denied); the layer was not loaded.\n"
+                                        "37_subcountrybnd2.shp: its coordinate system (.prj) could not be read.\n"
+                                        "38_subcountrybnd1.shp: its coordinate system (.prj) could not be read.\n"
                                         "40_rivers.shp: it is not a shapefile that can be read; the layer was not loaded.\n"
                                         "43_roads.shp: it is not a regular file; the layer was not loaded." ) );
         QCOMPARE( mDialogs->shown[0].title, kAppTitle );
@@ -477,15 +506,20 @@ class TestLoading : public QObject
     void undrawableShapesStayOffTheMap_data()
     {
         QTest::addColumn<double>( "value" );
-        QTest::newRow( "1e300" ) << 1e300;
-        QTest::newRow( "1.7e308" ) << 1.7e308;
-        QTest::newRow( "NaN" ) << std::numeric_limits<double>::quiet_NaN();
+        QTest::addColumn<QString>( "why" );
+        const QString undrawable = "have coordinates that cannot be drawn and were left out.";
+        QTest::newRow( "1e300" ) << 1e300 << undrawable;
+        QTest::newRow( "1.7e308" ) << 1.7e308 << undrawable;
+        QTest::newRow( "NaN" ) << std::numeric_limits<double>::quiet_NaN() << undrawable;
+        QTest::newRow( "24,000 km away" ) << 500250 + 2.4e7 << "lie outside the bounding box their file gives for them and were left out.";
     }
 
     void undrawableShapesStayOffTheMap()
     {
-        // A state boundary (shown) and a road (shown while few) with one vertex that cannot be drawn.
+        // A state boundary (shown) and a road (shown while few) with one vertex that cannot be drawn,
+        // or that lies far outside the box of its record: neither may change the extent or the scale.
         QFETCH( double, value );
+        QFETCH( QString, why );
         const QString sound = mRoot.filePath( QStringLiteral( "sound%1" ).arg( QTest::currentDataTag() ) );
         const QString damaged = mRoot.filePath( QStringLiteral( "undrawable%1" ).arg( QTest::currentDataTag() ) );
         // The sound set lacks the last square of each layer, which is what the damaged set cannot draw.
@@ -510,9 +544,7 @@ class TestLoading : public QObject
         QVERIFY( std::isfinite( centre.x ) && std::isfinite( centre.y ) );
         QCOMPARE( mDialogs->shown.size(), size_t( 1 ) );
         QCOMPARE( mDialogs->shown[0].text,
-                  kDamageHeading
-                      + QStringLiteral( "38_subcountrybnd1.shp: 1 of 3 shapes have coordinates that cannot be drawn and were left out.\n"
-                                        "43_roads.shp: 1 of 3 shapes have coordinates that cannot be drawn and were left out." ) );
+                  kDamageHeading + "38_subcountrybnd1.shp: 1 of 3 shapes " + why + "\n43_roads.shp: 1 of 3 shapes " + why );
     }
 
     void roadsAndCitiesByRecordCount_data()
