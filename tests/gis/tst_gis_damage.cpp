@@ -343,8 +343,8 @@ void TestGisDamage::lyingHeaderThroughSparseFile_data()
 {
     QTest::addColumn<Corruption>( "corrupt" );
     QTest::addColumn<Loss>( "loss" );
-    // An index whose header claims 64 MB, in a sparse file that long: the
-    // driver holds it once; the load must not hold it once per thread.
+    // An index whose header claims 64 MB, in a sparse file that long: neither
+    // the driver nor the load's threads may hold it.
     constexpr qint64 kIndex = 64 << 20;
     QTest::newRow( "index claims 64 MB" ) << Corruption( []( const QString &b ) {
         QVERIFY( QFile::resize( b + ".shx", kIndex ) );
@@ -489,6 +489,11 @@ void TestGisDamage::damageIsCounted_data()
                                               << Loss { .loaded = 8, .lost = 4, .parts = { "wind.shx" } };
     QTest::newRow( "index header of points" ) << patch( ".shx", 32, littleEndianBytes( 1 ) ) << Loss { .parts = { "wind.shx" } };
     QTest::newRow( "shp header of points" ) << patch( ".shp", 32, littleEndianBytes( 1 ) ) << Loss { .parts = { "wind.shp" } };
+    // No record tells the kind of shape: the driver's reading of the headers does.
+    QTest::newRow( "shp header of null shapes, no record" ) << Corruption( []( const QString &b ) {
+        patch( ".shp", 32, littleEndianBytes( 0 ) )( b );
+        cut( ".shp", 100 )( b );
+    } ) << Loss { .unread = 12, .parts = { "wind.shp", "wind.shx" } };
 
     // The table; a row holds the deletion flag, WINDPWRD (12 bytes), NAME (10 bytes).
     QTest::newRow( "table cut within row 7" ) << Corruption( []( const QString &b ) { cut( ".dbf", rowAt( b, 7 ) + 5 )( b ); } )
