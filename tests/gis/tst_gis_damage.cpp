@@ -353,7 +353,7 @@ void TestGisDamage::lyingHeaderThroughSparseFile_data()
     // A table of 1 GiB of NUL rows, all claimed by its header, and an index
     // grown with zero entries to as many, all claimed by its header: the
     // records of which neither a shape nor a value can be read are lost,
-    // counted without being held, by the driver either.
+    // counted and held neither by the load nor by the driver.
     const qint64 rows = ( ( 1 << 30 ) - dbfWord( mClean, 8 ) ) / dbfWord( mClean, 10 );
     const Corruption table = [rows]( const QString &b ) {
         QVERIFY( QFile::resize( b + ".dbf", rowAt( b, rows ) ) );
@@ -369,8 +369,8 @@ void TestGisDamage::lyingHeaderThroughSparseFile_data()
                              .line = QStringLiteral( "wind.shp: %1 of %2 records could not be read." )
                                          .arg( english.toString( rows - kSquares ), english.toString( rows ) ) };
     QTest::newRow( "table claims 1 GiB of rows" ) << table << recordsLost;
-    QTest::newRow( "index claims as many entries" ) << index
-                                                    << Loss { .parts = { "wind.shx" }, .line = "wind.shp: wind.shx is damaged." };
+    QTest::newRow( "index claims as many entries as 1 GiB of rows" )
+        << index << Loss { .parts = { "wind.shx" }, .line = "wind.shp: wind.shx is damaged." };
     QTest::newRow( "table and index claim 1 GiB of rows" ) << Corruption( [=]( const QString &b ) {
         table( b );
         index( b );
