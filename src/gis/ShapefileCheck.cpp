@@ -315,12 +315,12 @@ qint64 rowsWithData( const TableLayout &layout )
     QFile file( layout.path );
     if ( !layout.present() || layout.rowLength <= 0 || !file.open( QIODevice::ReadOnly ) )
         return 0;
+    std::vector<char> block( static_cast<size_t>( kBlock ) );
     for ( qint64 end = layout.headerLength + layout.rowsAvailable() * layout.rowLength; end > layout.headerLength; )
     {
         const qint64 start = std::max( layout.headerLength, end - kBlock );
-        const QByteArray block = file.seek( start ) ? file.read( end - start ) : QByteArray();
-        const char *p = block.constData();
-        qint64 n = block.size();
+        const char *p = block.data();
+        qint64 n = file.seek( start ) ? file.read( block.data(), end - start ) : -1;
         // Read in vain: whatever it holds may be data.
         if ( n < end - start )
             return ( end - layout.headerLength + layout.rowLength - 1 ) / layout.rowLength;
