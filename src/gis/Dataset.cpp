@@ -10,6 +10,8 @@
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
+#include <cpl_string.h>
+#include <cpl_vsi.h>
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
@@ -17,8 +19,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <mutex>
@@ -88,6 +92,96 @@ GdalDatasetPtr openVector( const QString &path )
     static const char *const shapefileOnly[] = { "ESRI Shapefile", nullptr };
     return GdalDatasetPtr( static_cast<GDALDataset *>(
         GDALOpenEx( p.constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, shapefileOnly, nullptr, nullptr ) ) );
+}
+
+/**
+ * The file set of a shapefile as the driver is to see it. The driver holds
+ * the whole index in memory, some sixteen bytes an entry, however many
+ * entries it claims; an index that holds more entries than can lead to
+ * records is handed to it cut short. The view lives in GDAL's memory file
+ * system: sparse files made of the parts themselves, the index of its
+ * first entries under a header that claims just these.
+ */
+class DriverView
+{
+  public:
+    //! A view of the file set of \a path whose index holds its first \a entries entries.
+    DriverView( const QString &path, qint64 entries );
+    DriverView( const DriverView & ) = delete;
+    DriverView &operator=( const DriverView & ) = delete;
+    ~DriverView()
+    {
+        if ( !mDir.isEmpty() )
+            VSIRmdirRecursive( mDir.constData() );
+    }
+
+    //! What the driver is to open: the view, or the file set itself when no view could be made.
+    const QString &path() const { return mPath; }
+
+  private:
+    //! A part of a sparse file: \a length bytes at \a to, taken from \a file at \a from.
+    struct Region
+    {
+        QByteArray file;
+        qint64 to = 0;
+        qint64 from = 0;
+        qint64 length = 0;
+    };
+
+    static bool writeFile( const QByteArray &path, const QByteArray &bytes )
+    {
+        VSILFILE *f = VSIFOpenL( path.constData(), "wb" );
+        const size_t size = static_cast<size_t>( bytes.size() );
+        const bool written = f && VSIFWriteL( bytes.constData(), 1, size, f ) == size;
+        return ( !f || VSIFCloseL( f ) == 0 ) && written;
+    }
+
+    //! Describes the sparse file of \a length bytes made of \a regions at \a path.
+    static bool writeSparse( const QByteArray &path, qint64 length, std::initializer_list<Region> regions )
+    {
+        QByteArray xml = "<VSISparseFile><Length>" + QByteArray::number( length ) + "</Length>";
+        for ( const Region &r : regions )
+        {
+            char *file = CPLEscapeString( r.file.constData(), static_cast<int>( r.file.size() ), CPLES_XML );
+            xml += "<SubfileRegion><Filename relative=\"0\">" + QByteArray( file ) + "</Filename><DestinationOffset>"
+                   + QByteArray::number( r.to ) + "</DestinationOffset><SourceOffset>" + QByteArray::number( r.from )
+                   + "</SourceOffset><RegionLength>" + QByteArray::number( r.length ) + "</RegionLength></SubfileRegion>";
+            CPLFree( file );
+        }
+        return writeFile( path, xml + "</VSISparseFile>" );
+    }
+
+    QByteArray mDir;
+    QString mPath;
+};
+
+DriverView::DriverView( const QString &path, qint64 entries ) : mPath( path )
+{
+    constexpr qint64 kHeader = 100;
+    QFile index( shapefile::partPath( path, "shx" ) );
+    QByteArray header = index.open( QIODevice::ReadOnly ) ? index.read( kHeader ) : QByteArray();
+    // A path with control characters cannot be written in the view's description.
+    const QByteArray file = QFile::encodeName( QFileInfo( path ).absoluteFilePath() );
+    if ( header.size() < kHeader || std::any_of( file.begin(), file.end(), []( char c ) { return uchar( c ) < 0x20; } ) )
+        return;
+    static std::atomic<quint64> views { 0 };
+    mDir = "/vsimem/ostrapel-view-" + QByteArray::number( ++views ) + '/';
+    bool made = true;
+    for ( const char *ext : { "shp", "dbf", "prj", "cpg" } )
+    {
+        const QString part = shapefile::partPath( path, ext );
+        const qint64 size = QFileInfo( part ).size();
+        if ( !part.isEmpty() )
+            made = made && writeSparse( mDir + "view." + ext, size, { { QFile::encodeName( part ), 0, 0, size } } );
+    }
+    const qint64 length = kHeader + 8 * entries;
+    qToBigEndian( static_cast<quint32>( length / 2 ), header.data() + 24 );
+    made = made && writeFile( mDir + "index-header", header )
+           && writeSparse( mDir + "view.shx", length,
+                           { { mDir + "index-header", 0, 0, kHeader },
+                             { QFile::encodeName( index.fileName() ), kHeader, kHeader, length - kHeader } } );
+    if ( made )
+        mPath = QStringLiteral( "/vsisparse/" ) + QString::fromLatin1( mDir ) + QStringLiteral( "view.shp" );
 }
 
 int fieldTypeCode( OGRFieldType type )
@@ -407,10 +501,23 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     ReadDamage damage;
     if ( !shapefile::mayOpen( path, damage ) )
         throw UnreadableDataset( path, damage );
+
+    // Entries beyond those whose records fit in the .shp lead to no shape,
+    // and rows of NUL bytes hold no value: an index that holds more entries
+    // than either can use is handed to the driver cut short.
+    shapefile::TableLayout table = shapefile::readTableLayout( path );
+    const shapefile::IndexHeader header = shapefile::readIndexHeader( path );
+    const qint64 shpSize = QFileInfo( shapefile::partPath( path, "shp" ) ).size();
+    const qint64 recordsThatFit = std::max<qint64>( 0, ( shpSize - 100 ) / 12 ) + 1;
+    const qint64 indexHeld = std::min( header.entriesClaimed, header.entriesInFile );
+    const qint64 entriesOfUse = indexHeld > recordsThatFit ? std::max( recordsThatFit, shapefile::rowsWithData( table ) ) : indexHeld;
+    std::optional<DriverView> view;
+    if ( indexHeld > entriesOfUse )
+        view.emplace( path, entriesOfUse );
     GdalDatasetPtr ds;
     {
         QuietGdal quiet;
-        ds = openVector( path );
+        ds = openVector( view ? view->path() : path );
     }
     OGRLayer *layer = ds && ds->GetLayerCount() > 0 ? ds->GetLayer( 0 ) : nullptr;
     if ( !layer )
@@ -440,17 +547,15 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     // readers, which check every record: the driver turns many kinds of
     // damage into null shapes, other records' shapes or fewer records
     // without a word. The driver reads the attributes meanwhile, in this
-    // thread: its handle is the only one that holds the whole index.
-    shapefile::TableLayout table = shapefile::readTableLayout( path );
+    // thread: its handle is the only one that holds the index.
     for ( size_t i = 0; i < table.fields.size() && i < types.size(); ++i )
         table.fields[i].integer = types[i] == OFTInteger || types[i] == OFTInteger64;
-    const shapefile::IndexHeader header = shapefile::readIndexHeader( path );
     const bool hasTable = table.present() && !types.empty();
-    const qint64 shpSize = QFileInfo( shapefile::partPath( path, "shp" ) ).size();
-    const qint64 indexEntries = layer->GetFeatureCount( FALSE );
-    const qint64 recordsThatFit = std::max<qint64>( 0, ( shpSize - 100 ) / 12 ) + 1;
+    // The entries the driver holds, and those the index holds (the same unless it was cut short).
+    const qint64 driverEntries = layer->GetFeatureCount( FALSE );
+    const qint64 indexEntries = view ? indexHeld : driverEntries;
     const qint64 entries = std::max<qint64>(
-        0, std::min( { indexEntries, header.entriesInFile, std::max( table.rowsAvailable(), recordsThatFit ) } ) );
+        0, std::min( { driverEntries, header.entriesInFile, std::max( table.rowsAvailable(), recordsThatFit ) } ) );
 
     // Readers, as many as the size of the .shp is worth, each over its own
     // run of entries; the runs are joined in file order.
@@ -463,7 +568,7 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     shapefile::TableScan tableScan;
     // The table is checked as far as the index reaches: rows beyond it are
     // records without a shape, counted as lost without being read.
-    const qint64 rowsToCheck = hasTable ? std::min( table.rowsAvailable(), indexEntries ) : 0;
+    const qint64 rowsToCheck = hasTable ? std::min( table.rowsAvailable(), driverEntries ) : 0;
     // Fields whose description cannot be read lose their values: they are
     // counted by field, not by record.
     std::vector<char> fieldUnread( types.size() );
@@ -492,7 +597,7 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         layer->SetIgnoredFields( geometryIgnored );
         // The driver stops at the end of the table; without one nothing
         // beyond the entries read can be a record.
-        const qint64 readLimit = hasTable ? indexEntries : entries;
+        const qint64 readLimit = hasTable ? driverEntries : entries;
         const size_t fieldCount = types.size();
         const size_t expected = static_cast<size_t>( std::min( readLimit, hasTable ? table.rowsAvailable() : entries ) );
         // A table that declares its encoding (by its .cpg or its code page
@@ -523,6 +628,7 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
             valuesFailed.push_back( unreadable );
         }
     }
+    const OGRwkbGeometryType driverType = layer->GetGeomType();
     ds.reset();
 
     shapefile::RecordScan scan = shapefile::combineRuns( header, std::move( runs ) );
@@ -544,13 +650,28 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
         if ( !damage.damagedParts.contains( header.shxName ) )
             damage.damagedParts << header.shxName;
     }
-    self.mShapeKind = scan.fileType != 0 ? shapeKindOfType( scan.fileType ) : shapeKindOf( layer->GetGeomType() );
+    self.mShapeKind = scan.fileType != 0 ? shapeKindOfType( scan.fileType ) : shapeKindOf( driverType );
 
-    // Without a table the records end with the last readable entry.
+    // Without a table the records end with the last readable entry. A
+    // record of which neither the shape nor a value of its row can be read
+    // is lost, not kept empty.
     const size_t fieldCount = types.size();
     size_t loaded = 0;
-    while ( loaded < fids.size() && fids[loaded] < records )
+    for ( size_t k = 0; k < fids.size() && fids[k] < records; ++k )
+    {
+        if ( !scan.readable( fids[k] ) && tableScan.isRowUnreadable( fids[k], table.fields.size() ) )
+            continue;
+        if ( loaded != k )
+        {
+            const auto valuesOf = [&p, fieldCount]( size_t record ) {
+                return p.values.begin() + static_cast<std::ptrdiff_t>( record * fieldCount );
+            };
+            fids[loaded] = fids[k];
+            valuesFailed[loaded] = valuesFailed[k];
+            std::move( valuesOf( k ), valuesOf( k + 1 ), valuesOf( loaded ) );
+        }
         ++loaded;
+    }
     fids.resize( loaded );
     p.values.resize( loaded * fieldCount );
     self.mShapes.reserve( loaded );

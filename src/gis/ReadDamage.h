@@ -15,8 +15,9 @@ namespace gis
  *
  * The records of a file set are those that its index (.shx) or its table
  * (.dbf) holds, whichever holds more; table rows beyond the index are not
- * read, and count as lost. Every record that was read keeps its shape and
- * its attributes together; what could not be read of it is null.
+ * read, and count as lost, as do records of which neither the shape nor a
+ * value can be read. Every record that was read keeps its shape and its
+ * attributes together; what could not be read of it is null.
  */
 struct ReadDamage
 {

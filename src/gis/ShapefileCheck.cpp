@@ -310,6 +310,31 @@ TableLayout readTableLayout( const QString &shpPath )
     return layout;
 }
 
+qint64 rowsWithData( const TableLayout &layout )
+{
+    QFile file( layout.path );
+    if ( !layout.present() || layout.rowLength <= 0 || !file.open( QIODevice::ReadOnly ) )
+        return 0;
+    std::vector<char> block( static_cast<size_t>( kBlock ) );
+    for ( qint64 end = layout.headerLength + layout.rowsAvailable() * layout.rowLength; end > layout.headerLength; )
+    {
+        const qint64 start = std::max( layout.headerLength, end - kBlock );
+        const char *p = block.data();
+        qint64 n = file.seek( start ) ? file.read( block.data(), end - start ) : -1;
+        // Read in vain: whatever it holds may be data.
+        if ( n < end - start )
+            return ( end - layout.headerLength + layout.rowLength - 1 ) / layout.rowLength;
+        if ( p[0] != '\0' || std::memcmp( p, p + 1, static_cast<size_t>( n - 1 ) ) != 0 )
+        {
+            while ( p[n - 1] == '\0' )
+                --n;
+            return ( start + n - 1 - layout.headerLength ) / layout.rowLength + 1;
+        }
+        end = start;
+    }
+    return 0;
+}
+
 TableScan scanTable( const TableLayout &layout, qint64 rows )
 {
     TableScan scan;

@@ -71,6 +71,13 @@ struct TableLayout
 TableLayout readTableLayout( const QString &shpPath );
 
 /**
+ * The rows of the table of \a layout up to the last one that holds a byte
+ * other than NUL: the rows after it hold no value that can be read. Reads
+ * the table from its end.
+ */
+qint64 rowsWithData( const TableLayout &layout );
+
+/**
  * What the rows of a table hold that cannot be read as their field's type.
  * Its memory follows the rows checked, a bit per value.
  */
@@ -83,6 +90,18 @@ struct TableScan
     bool isUnreadable( qint64 row, size_t field, size_t fieldCount ) const
     {
         return unreadable[static_cast<size_t>( row ) * fieldCount + field];
+    }
+    //! Whether row \a row was checked and holds no value that can be read.
+    bool isRowUnreadable( qint64 row, size_t fieldCount ) const
+    {
+        if ( row >= rowsChecked || fieldCount == 0 )
+            return false;
+        for ( size_t f = 0; f < fieldCount; ++f )
+        {
+            if ( !isUnreadable( row, f, fieldCount ) )
+                return false;
+        }
+        return true;
     }
 };
 
