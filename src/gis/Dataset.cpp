@@ -698,6 +698,9 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
             case shapefile::LeftOut::OutsideBox:
                 ++damage.shapesOutsideBox;
                 break;
+            case shapefile::LeftOut::PartsTooSmall:
+                ++damage.shapesPartTooSmall;
+                break;
             default:
                 break;
         }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 namespace gis
@@ -18,6 +20,10 @@ namespace gis
  * read, and count as lost, as do records of which neither the shape nor a
  * value can be read. Every record that was read keeps its shape and its
  * attributes together; what could not be read of it is null.
+ *
+ * A box that a writer left 0,0,0,0 or stale, or bytes beyond what a
+ * record's type holds, lose nothing and are not damage. The counters of
+ * records are listed, each with its sentence, in kDamageCounters.
  */
 struct ReadDamage
 {
@@ -40,8 +46,11 @@ struct ReadDamage
     qint64 recordsLost = 0;      //!< records of which neither shape nor attributes could be read
     qint64 recordsDeleted = 0;   //!< records the table marks as deleted, left out
     qint64 shapesUnread = 0;     //!< records kept without their shape, which could not be read
-    qint64 shapesTooSmall = 0;   //!< records kept without their shape: a line of fewer than two points or a ring of fewer than three corners
-    qint64 shapesOutsideBox = 0; //!< records kept without their shape: it lies outside the bounding box of its record or of the file
+    qint64 shapesTooSmall = 0;   //!< records kept without their shape: every part a line of fewer than two points or a ring of
+                                 //!< fewer than three distinct corners
+    qint64 shapesPartTooSmall = 0; //!< records kept with their shape, but for one or more of its parts, too small as above
+    qint64 shapesOutsideBox = 0; //!< records kept without their shape: it lies outside the usable bounding box of its record, or
+                                 //!< has none and lies outside the file's sound one
     qint64 shapesUndrawable = 0; //!< records kept without their shape: a coordinate is NaN, infinite or beyond 1e15
     qint64 attributesUnread = 0; //!< records kept with one or more values unreadable (those values are null, but for text
                                  //!< not valid in the table's encoding, kept as read), fields of fieldsUnread aside
@@ -59,13 +68,36 @@ struct ReadDamage
     bool crsUnreadable = false;  //!< a .prj is there but cannot be read, is empty or names no coordinate system that could be read
     bool geographicOutOfRange = false; //!< degrees by the .prj, yet the shapes reach beyond 180 / 90
 
-    bool isDamaged() const
-    {
-        return unopened != Unopened::No || recordsLost > 0 || recordsDeleted > 0 || shapesUnread > 0 || shapesTooSmall > 0
-               || shapesOutsideBox > 0 || shapesUndrawable > 0 || attributesUnread > 0 || tableUnread || !fieldsUnread.empty()
-               || !damagedParts.isEmpty() || crsUnreadable || geographicOutOfRange;
-    }
+    bool isDamaged() const;
 };
+
+//! A count of records that ReadDamage keeps, and how the damage message tells it.
+struct DamageCounter
+{
+    qint64 ReadDamage::*count;
+    const char *sentence; //!< %1 is "n of records"
+};
+
+//! The counters of records, in the order the damage message tells them.
+inline constexpr std::array<DamageCounter, 8> kDamageCounters { {
+    { &ReadDamage::recordsLost, "%1 records could not be read" },
+    { &ReadDamage::recordsDeleted, "%1 records are marked as deleted and were left out" },
+    { &ReadDamage::shapesUnread, "%1 shapes could not be read" },
+    { &ReadDamage::shapesUndrawable, "%1 shapes have coordinates that cannot be drawn and were left out" },
+    { &ReadDamage::shapesTooSmall, "%1 shapes are too small to draw (a line of fewer than two points or a ring of fewer "
+                                   "than three corners) and were left out" },
+    { &ReadDamage::shapesPartTooSmall, "%1 shapes had a part too small to draw, which was left out" },
+    { &ReadDamage::shapesOutsideBox, "%1 shapes lie outside the bounding box their file gives for them and were left out" },
+    { &ReadDamage::attributesUnread, "the attributes of %1 records could not be read" },
+} };
+
+inline bool ReadDamage::isDamaged() const
+{
+    const bool counted = std::any_of( kDamageCounters.begin(), kDamageCounters.end(),
+                                      [this]( const DamageCounter &c ) { return this->*c.count > 0; } );
+    return counted || unopened != Unopened::No || tableUnread || !fieldsUnread.empty() || !damagedParts.isEmpty()
+           || crsUnreadable || geographicOutOfRange;
+}
 
 //! Largest coordinate value a shape may have and still be drawn and measured.
 constexpr double kCoordinateLimit = 1e15;

@@ -1,6 +1,7 @@
 #include "ShapeRecords.h"
 
 #include "ReadDamage.h"
+#include "ShapeBox.h"
 #include "ShapeConverter.h"
 #include "ShapefileCheck.h"
 
@@ -92,21 +93,24 @@ bool isShapeType( int type )
 }
 
 /**
- * Whether \a content bytes are what a record of \a type needs for the
- * counts at the start of its content \a c (\a have bytes of it): the
- * driver reads shorter counts from a longer record without a word.
- * Measures (M) are optional where the format allows leaving them out.
+ * Whether \a content bytes hold what a record of \a type needs for the
+ * counts at the start of its content \a c (\a have bytes of it). Measures
+ * (M) are optional where the format allows leaving them out. Bytes beyond
+ * what the type holds are ignored, as the driver ignores them, when they
+ * are the Z and M blocks another kind of the same shape holds: some writers
+ * put them under a type of M only. Other lengths are taken for counts that
+ * were damaged (a count lowered leaves bytes over that no block explains),
+ * which the driver would read short without a word.
  */
 bool lengthFits( int type, qint64 content, const unsigned char *c, qint64 have )
 {
     switch ( type )
     {
         case 1:
-            return content == 20;
+            return content == 20 || content == 28 || content == 36;
         case 11:
-            return content == 28 || content == 36;
         case 21:
-            return content == 28;
+            return content == 28 || content == 36;
         default:
             break;
     }
@@ -123,12 +127,10 @@ bool lengthFits( int type, qint64 content, const unsigned char *c, qint64 have )
     const qint64 range = 16 + 8 * points; // a Z or M block: its range, then one value per point
     switch ( type )
     {
-        case 3: case 5: case 8:
-            return content == base;
+        case 3: case 5: case 8: case 23: case 25: case 28:
+            return content == base || content == base + range || content == base + 2 * range;
         case 13: case 15: case 18: case 31:
             return content == base + range || content == base + 2 * range;
-        case 23: case 25: case 28:
-            return content == base || content == base + range;
         default:
             return false;
     }
@@ -143,43 +145,21 @@ Rect boxAt( const unsigned char *p )
 }
 
 /**
- * How far a vertex may lie outside \a box and still count as within it:
- * rounding, 1e-7 of the box's largest coordinate or side (half a metre at
- * a northing of five million metres, two metres at 180 degrees). Writers
- * compute boxes from the very coordinates, so a sound file needs none; a
- * writer that rounds its boxes to single precision needs this much.
- */
-double slackOf( const Rect &box )
-{
-    return 1e-7 * std::max( { std::abs( box.left ), std::abs( box.right ), std::abs( box.top ), std::abs( box.bottom ),
-                              box.width(), box.height() } );
-}
-
-//! Whether \a e lies within \a box give or take its slack; not when either holds a NaN.
-bool isWithin( const Rect &e, const Rect &box )
-{
-    const double slack = slackOf( box );
-    return e.left >= box.left - slack && e.right <= box.right + slack && e.bottom >= box.bottom - slack
-           && e.top <= box.top + slack;
-}
-
-/**
  * The box the headers of a .shp and its .shx (\a shpHeader, \a shxHeader)
  * give for all shapes of the file. Both hold it; when one was damaged, the
- * smallest box holding both still holds every shape. A box with a NaN is
- * left aside; without either, every shape is within.
+ * smallest box holding both still holds every shape. A box that is not
+ * usable is left aside; without either there is none.
  */
-Rect fileBox( const unsigned char *shpHeader, const unsigned char *shxHeader )
+std::optional<Rect> headerBox( const unsigned char *shpHeader, const unsigned char *shxHeader )
 {
-    const auto isNumber = []( const Rect &b ) { return !std::isnan( b.left + b.right + b.top + b.bottom ); };
     std::optional<Rect> box;
     for ( const unsigned char *header : { shpHeader, shxHeader } )
     {
         const Rect b = boxAt( header + 36 );
-        if ( isNumber( b ) )
+        if ( isUsableBox( b ) )
             box = box ? box->united( b ) : b;
     }
-    return box ? *box : Rect { -kInf, kInf, kInf, -kInf };
+    return box;
 }
 
 /**
@@ -198,11 +178,13 @@ class RecordConverter
      * The shape of record content \a c of \a type, whose length fits its
      * counts. Null for a null or an empty record; null with \a leftOut
      * saying why for a shape that cannot be drawn; null with \a corrupt set
-     * for part starts that do not fit the points. \a file is the box of
-     * the whole file.
+     * for part starts that do not fit the points. A shape kept without a
+     * part too small for its kind has \a leftOut PartsTooSmall. Afterwards
+     * extent() and boxed() tell of the record's vertices.
      */
-    Geometry convert( int type, const unsigned char *c, const Rect &file, LeftOut &leftOut, bool &corrupt )
+    Geometry convert( int type, const unsigned char *c, LeftOut &leftOut, bool &corrupt )
     {
+        mBoxed = false;
         leftOut = LeftOut::No;
         corrupt = false;
         if ( type == 0 )
@@ -231,20 +213,28 @@ class RecordConverter
             return Geometry(); // no points at all: the format's null shape in another form
         mXy.resize( static_cast<size_t>( 2 * n ) );
         copyDoubles( coordinates, 2 * n, mXy.data() );
-        leftOut = check( kind, kind == 1 ? nullptr : c + 4, file, parts, n );
-        if ( leftOut != LeftOut::No )
+        leftOut = check( kind, kind == 1 ? nullptr : c + 4, parts, n );
+        if ( leftOut != LeftOut::No && leftOut != LeftOut::PartsTooSmall )
             return Geometry();
         if ( kind == 1 )
             return Geometry( GEOSGeom_createPointFromXY_r( h, mXy[0], mXy[1] ) );
         if ( kind == 8 )
             return multiPoint( n );
-        return partsOf( kind == 5, parts, n );
+        return partsOf( kind == 5 );
     }
+
+    //! The extent of the vertices of the record last converted.
+    const Rect &extent() const { return mExtent; }
+    //! Whether the record last converted gives a usable box, which holds its vertices.
+    bool boxed() const { return mBoxed; }
 
   private:
     GEOSContextHandle_t h;
     std::vector<double> mXy;
     std::vector<qint64> mStarts; //!< first point of each part, then the point count
+    std::vector<std::pair<qint64, qint64>> mParts; //!< the parts big enough for their kind: [first point, end)
+    Rect mExtent;
+    bool mBoxed = false;
     ShapeConverter mOgr;
 
     //! Reads the part starts at \a p: the first is 0, each further one greater, all within the \a n points.
@@ -265,17 +255,33 @@ class RecordConverter
         return true;
     }
 
+    //! Whether the \a count points at \a p hold three distinct corners.
+    static bool hasThreeCorners( const double *p, qint64 count )
+    {
+        const auto same = [p]( qint64 i, qint64 k ) { return p[2 * i] == p[2 * k] && p[2 * i + 1] == p[2 * k + 1]; };
+        qint64 second = 1;
+        while ( second < count && same( second, 0 ) )
+            ++second;
+        for ( qint64 i = second + 1; i < count; ++i )
+        {
+            if ( !same( i, 0 ) && !same( i, second ) )
+                return true;
+        }
+        return false;
+    }
+
     /**
      * Why the \a n vertices in mXy cannot be drawn as a shape of \a kind
-     * with \a parts parts, the record box at \a box (none for a point) and
-     * the file box \a file, if they cannot: a coordinate beyond
-     * kCoordinateLimit, a part too small for its kind (what the format
-     * requires: two points for a line, four for a ring once it is closed),
-     * a vertex outside either box.
+     * with \a parts parts and the record box at \a box (none for a point),
+     * if they cannot: a coordinate beyond kCoordinateLimit, every part too
+     * small for its kind (a line of fewer than two points, a ring of fewer
+     * than three distinct corners), a vertex outside a usable record box.
+     * The parts big enough go to mParts; PartsTooSmall when some are not.
      */
-    LeftOut check( int kind, const unsigned char *box, const Rect &file, qint64 parts, qint64 n )
+    LeftOut check( int kind, const unsigned char *box, qint64 parts, qint64 n )
     {
-        Rect e { kInf, -kInf, -kInf, kInf };
+        Rect &e = mExtent;
+        e = Rect { kInf, -kInf, -kInf, kInf };
         for ( qint64 i = 0; i < n; ++i )
         {
             const double x = mXy[static_cast<size_t>( 2 * i )];
@@ -287,18 +293,27 @@ class RecordConverter
             e.bottom = std::min( e.bottom, y );
             e.top = std::max( e.top, y );
         }
+        mParts.clear();
         for ( qint64 i = 0; i < parts; ++i )
         {
             const qint64 from = mStarts[static_cast<size_t>( i )];
             const qint64 count = mStarts[static_cast<size_t>( i + 1 )] - from;
-            const double *first = mXy.data() + 2 * from;
-            const bool closed = count > 0 && first[0] == first[2 * count - 2] && first[1] == first[2 * count - 1];
-            if ( kind == 3 ? count < 2 : count - ( closed ? 1 : 0 ) < 3 )
-                return LeftOut::TooSmall;
+            if ( kind == 3 ? count >= 2 : hasThreeCorners( mXy.data() + 2 * from, count ) )
+                mParts.emplace_back( from, from + count );
         }
-        if ( ( box && !isWithin( e, boxAt( box ) ) ) || !isWithin( e, file ) )
-            return LeftOut::OutsideBox;
-        return LeftOut::No;
+        if ( parts > 0 && mParts.empty() )
+            return LeftOut::TooSmall;
+        if ( box )
+        {
+            const Rect recordBox = boxAt( box );
+            if ( isUsableBox( recordBox ) )
+            {
+                if ( !isWithin( e, recordBox ) )
+                    return LeftOut::OutsideBox;
+                mBoxed = true;
+            }
+        }
+        return static_cast<qint64>( mParts.size() ) < parts ? LeftOut::PartsTooSmall : LeftOut::No;
     }
 
     Geometry multiPoint( qint64 n )
@@ -337,18 +352,18 @@ class RecordConverter
         return seq ? GEOSGeom_createLinearRing_r( h, seq ) : nullptr; // takes the sequence, also on failure
     }
 
-    //! The lines or rings of the parts in mStarts, every one big enough for its kind.
-    Geometry partsOf( bool polygon, qint64 parts, qint64 n )
+    //! The lines or rings of the parts in mParts.
+    Geometry partsOf( bool polygon )
     {
-        const auto start = [this]( qint64 i ) { return mStarts[static_cast<size_t>( i )]; };
+        const qint64 parts = static_cast<qint64>( mParts.size() );
         if ( !polygon )
         {
             if ( parts == 1 )
-                return Geometry( line( 0, n ) );
+                return Geometry( line( mParts[0].first, mParts[0].second ) );
             std::vector<GEOSGeometry *> lines;
-            for ( qint64 i = 0; i < parts; ++i )
+            for ( const auto &[from, to] : mParts )
             {
-                if ( GEOSGeometry *l = line( start( i ), start( i + 1 ) ) )
+                if ( GEOSGeometry *l = line( from, to ) )
                     lines.push_back( l );
             }
             return Geometry( GEOSGeom_createCollection_r( h, GEOS_MULTILINESTRING, lines.data(), static_cast<unsigned int>( lines.size() ) ) );
@@ -356,7 +371,7 @@ class RecordConverter
 
         if ( parts == 1 )
         {
-            GEOSGeometry *shell = ring( 0, n );
+            GEOSGeometry *shell = ring( mParts[0].first, mParts[0].second );
             return Geometry( shell ? GEOSGeom_createPolygon_r( h, shell, nullptr, 0 ) : nullptr );
         }
         // Which rings are holes of which: as OGR organises them.
@@ -364,10 +379,9 @@ class RecordConverter
         rings.reserve( static_cast<size_t>( parts ) );
         std::vector<double> xs;
         std::vector<double> ys;
-        for ( qint64 i = 0; i < parts; ++i )
+        for ( const auto &[from, to] : mParts )
         {
-            const qint64 from = start( i );
-            const qint64 count = start( i + 1 ) - from;
+            const qint64 count = to - from;
             xs.resize( static_cast<size_t>( count ) );
             ys.resize( static_cast<size_t>( count ) );
             for ( qint64 k = 0; k < count; ++k )
@@ -413,6 +427,7 @@ IndexHeader readIndexHeader( const QString &shpPath )
     header.shxType = littleEndian32( x + 32 );
     header.shpSound = bigEndian32( p ) == kFileCode && littleEndian32( p + 28 ) == kVersion;
     header.shxSound = bigEndian32( x ) == kFileCode && littleEndian32( x + 28 ) == kVersion;
+    header.box = headerBox( p, x );
     return header;
 }
 
@@ -445,8 +460,8 @@ RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
     const QByteArray shxHeader = shx.read( kHeaderSize );
     if ( shpHeader.size() < kHeaderSize || shxHeader.size() < kHeaderSize )
         return run;
-    const Rect file = fileBox( reinterpret_cast<const unsigned char *>( shpHeader.constData() ),
-                               reinterpret_cast<const unsigned char *>( shxHeader.constData() ) );
+    const std::optional<Rect> file = headerBox( reinterpret_cast<const unsigned char *>( shpHeader.constData() ),
+                                                reinterpret_cast<const unsigned char *>( shxHeader.constData() ) );
     WindowReader records( shp );
     RecordConverter converter;
     for ( qint64 block = first; block < end; block += kEntriesPerBlock )
@@ -479,9 +494,22 @@ RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
                 continue;
             LeftOut leftOut = LeftOut::No;
             bool corrupt = false;
-            Geometry shape = converter.convert( type, r + 8, file, leftOut, corrupt );
+            Geometry shape = converter.convert( type, r + 8, leftOut, corrupt );
             if ( corrupt )
                 continue;
+            // What the header box is worth is known only once every record is read.
+            if ( file && !shape.isNull() )
+            {
+                const bool within = isWithin( converter.extent(), *file );
+                if ( converter.boxed() )
+                    run.headerContradicted = run.headerContradicted || !within;
+                else
+                {
+                    ++run.unboxed;
+                    if ( !within )
+                        run.outsideHeader.push_back( entry );
+                }
+            }
             // A shapefile knows no empty shapes, only null ones.
             if ( shape.isEmpty() )
                 shape = Geometry();
@@ -550,8 +578,30 @@ RecordScan combineRuns( const IndexHeader &header, std::vector<RecordRun> runs )
     if ( header.shxType != scan.fileType || !header.shxSound )
         scan.damagedParts << header.shxName;
 
+    // A header box that records with sound boxes of their own contradict,
+    // or that many points lie outside, is the header's damage: it leaves
+    // nothing out. A sound one leaves out what has no usable box of its own
+    // and lies outside it.
+    qint64 unboxed = 0;
+    qint64 outside = 0;
+    bool contradicted = false;
+    for ( const RecordRun &run : scan.runs )
+    {
+        unboxed += run.unboxed;
+        outside += static_cast<qint64>( run.outsideHeader.size() );
+        contradicted = contradicted || run.headerContradicted;
+    }
+    const bool points = scan.fileType % 10 == 1;
+    const bool headerSound = header.box && !contradicted && !( points && outside >= 2 && outside * 10 >= unboxed );
     for ( RecordRun &run : scan.runs )
     {
+        for ( qint64 entry : headerSound ? run.outsideHeader : std::vector<qint64>() )
+        {
+            const size_t at = static_cast<size_t>( entry - run.first );
+            run.shapes[at] = Geometry();
+            run.leftOut[at] = LeftOut::OutsideBox;
+        }
+        run.outsideHeader.clear();
         for ( size_t i = 0; i < run.types.size(); ++i )
         {
             std::uint8_t &t = run.types[i];

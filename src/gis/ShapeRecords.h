@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 /**
@@ -13,7 +14,12 @@
  * record on the way: the driver turns a record the index does not lead to
  * soundly into a null shape, another record's shape or a shorter one
  * without a word. Runs of entries can be read by several threads at once;
- * each reads only its own part of the index.
+ * each reads only its own part of the index; combineRuns() then settles
+ * what needs every record: the file's type and whether its header box can
+ * be trusted. What is read is kept as the driver reads it: bytes beyond
+ * what a record's type holds are ignored, a part too small for its kind is
+ * dropped alone, and a box (ShapeBox.h) leaves a shape out only where it is
+ * usable and the rest of the file agrees with it.
  */
 namespace gis::shapefile
 {
@@ -32,6 +38,7 @@ struct IndexHeader
     bool shxSound = false;
     QString shpName;       //!< file names of the parts as found
     QString shxName;
+    std::optional<Rect> box; //!< the usable boxes the two headers give, united; none when neither is
 };
 
 //! The headers of the .shp of \a shpPath and its index (all zero when either is missing or short).
@@ -45,8 +52,10 @@ enum class LeftOut : std::uint8_t
 {
     No,
     Undrawable, //!< a coordinate cannot be drawn
-    TooSmall,   //!< a line part of fewer than two points or a ring of fewer than three corners
-    OutsideBox, //!< a vertex lies outside the record's bounding box or the file's
+    TooSmall,   //!< every part is a line part of fewer than two points or a ring of fewer than three distinct corners
+    OutsideBox, //!< a vertex lies outside the record's usable bounding box, or the record has none and lies outside
+                //!< the file's sound one
+    PartsTooSmall, //!< not left out: the shape is kept without its parts too small for its kind
 };
 
 /**
@@ -61,6 +70,9 @@ struct RecordRun
     std::vector<std::uint8_t> types; //!< per entry: the record's shape type (0 null), or kUnreadable
     std::vector<Geometry> shapes;    //!< per entry: GEOS shape of a readable record, else null
     std::vector<LeftOut> leftOut;    //!< per entry: why a readable record's shape was left out
+    qint64 unboxed = 0;                //!< shapes without a usable box of their own (points among them), header box aside
+    std::vector<qint64> outsideHeader; //!< those of them outside the header box: left out only if it is sound
+    bool headerContradicted = false;   //!< a shape within its own usable box lies outside the header box
 };
 
 /**
@@ -68,10 +80,10 @@ struct RecordRun
  * records they lead to, as GEOS shapes of the calling thread's context,
  * made valid. Multipatch records are unreadable: the program has no
  * surfaces. The shape of a record is left out when it cannot be drawn:
- * a coordinate is beyond kCoordinateLimit, a part is too small for its
- * kind, or a vertex lies outside the bounding box its record gives, or
- * outside the one the headers of the .shp and the .shx give for the file
- * (beyond rounding).
+ * a coordinate is beyond kCoordinateLimit, every part is too small for its
+ * kind, or a vertex lies outside the usable bounding box its record gives
+ * (beyond rounding). Whether a shape without a usable box of its own lies
+ * outside the file's is left to combineRuns().
  */
 RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end );
 
@@ -93,6 +105,9 @@ struct RecordScan
 /**
  * Settles the file's shape type from \a header and the records of \a runs
  * (consecutive, from entry 0) and marks records of another type unreadable.
+ * The header box is sound unless a shape within its own usable box lies
+ * outside it, or (for points) at least two and a tenth of the points do;
+ * a sound one leaves out the shapes without a usable box that lie outside it.
  */
 RecordScan combineRuns( const IndexHeader &header, std::vector<RecordRun> runs );
 

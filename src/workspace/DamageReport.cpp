@@ -51,25 +51,11 @@ void DamageReport::add( const QString &fileName, const gis::ReadDamage &damage )
     }
     else
     {
-        if ( damage.recordsLost > 0 )
-            lost << ofRecords( damage.recordsLost, damage ) + QStringLiteral( " records could not be read" );
-        if ( damage.recordsDeleted > 0 )
-            lost << ofRecords( damage.recordsDeleted, damage ) + QStringLiteral( " records are marked as deleted and were left out" );
-        if ( damage.shapesUnread > 0 )
-            lost << ofRecords( damage.shapesUnread, damage ) + QStringLiteral( " shapes could not be read" );
-        if ( damage.shapesUndrawable > 0 )
-            lost << ofRecords( damage.shapesUndrawable, damage )
-                        + QStringLiteral( " shapes have coordinates that cannot be drawn and were left out" );
-        if ( damage.shapesTooSmall > 0 )
-            lost << ofRecords( damage.shapesTooSmall, damage )
-                        + QStringLiteral( " shapes are too small to draw (a line of fewer than two points or a ring of fewer "
-                                          "than three corners) and were left out" );
-        if ( damage.shapesOutsideBox > 0 )
-            lost << ofRecords( damage.shapesOutsideBox, damage )
-                        + QStringLiteral( " shapes lie outside the bounding box their file gives for them and were left out" );
-        if ( damage.attributesUnread > 0 )
-            lost << QStringLiteral( "the attributes of " ) + ofRecords( damage.attributesUnread, damage )
-                        + QStringLiteral( " records could not be read" );
+        for ( const gis::DamageCounter &counter : gis::kDamageCounters )
+        {
+            if ( damage.*counter.count > 0 )
+                lost << QString::fromLatin1( counter.sentence ).arg( ofRecords( damage.*counter.count, damage ) );
+        }
         const qint64 recordsKept = damage.records - damage.recordsLost - damage.recordsDeleted;
         for ( const gis::ReadDamage::FieldUnread &field : damage.fieldsUnread )
         {

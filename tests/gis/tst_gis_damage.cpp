@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -75,6 +76,7 @@ struct Loss
     qint64 unread = 0;
     qint64 undrawable = 0;
     qint64 tooSmall = 0;
+    qint64 partTooSmall = 0;
     qint64 outside = 0;
     ShapeKind kind = ShapePolygon;
     qint64 attributes = 0;
@@ -139,6 +141,36 @@ Corruption cut( const char *ext, qint64 size )
 Corruption setVertex( int record, double value )
 {
     return patch( ".shp", recordAt( record ) + 8 + 44 + 4 + 16 * 2, littleEndianBytes( value ) );
+}
+
+//! Sets the box of record \a record to \a box (xmin, ymin, xmax, ymax).
+Corruption setRecordBox( int record, std::array<double, 4> box )
+{
+    QByteArray bytes;
+    for ( double v : box )
+        bytes += littleEndianBytes( v );
+    return patch( ".shp", recordAt( record ) + 8 + 4, bytes );
+}
+
+//! Sets the box of the file in the headers of the .shp and the .shx to \a box (xmin, ymin, xmax, ymax).
+Corruption setHeaderBox( std::array<double, 4> box )
+{
+    QByteArray bytes;
+    for ( double v : box )
+        bytes += littleEndianBytes( v );
+    return [=]( const QString &b ) {
+        for ( const char *ext : { ".shp", ".shx" } )
+            patch( ext, 36, bytes )( b );
+    };
+}
+
+//! Applies \a corruptions in turn.
+Corruption both( const Corruption &first, const Corruption &second )
+{
+    return [=]( const QString &b ) {
+        first( b );
+        second( b );
+    };
 }
 
 //! Takes the right to read the part \a ext.
@@ -451,20 +483,61 @@ void TestGisDamage::damageIsCounted_data()
     QTest::newRow( "record box narrowed" ) << patch( ".shp", recordAt( 3 ) + 8 + 20, littleEndianBytes( 500065.0 ) )
                                            << Loss { .outside = 1 };
     QTest::newRow( "record box widened" ) << patch( ".shp", recordAt( 3 ) + 8 + 20, littleEndianBytes( 500100.0 ) ) << Loss {};
-    QTest::newRow( "square and its box moved out of the file's box" ) << shiftSquare( 3, 1e6 ) << Loss { .outside = 1 };
+    // A box is evidence only where it is usable and the rest of the file agrees with it.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Corruption farVertex = setVertex( 3, 500070 + 2.4e7 );
+    const Corruption halfHeader = setHeaderBox( { 500000, 4000000, 500120, 4000010 } );
+    const Corruption zeroHeader = setHeaderBox( { 0, 0, 0, 0 } );
+    const auto allRecordBoxes = []( std::array<double, 4> box ) {
+        return Corruption( [=]( const QString &b ) {
+            for ( int i = 0; i < kSquares; ++i )
+                setRecordBox( i, box )( b );
+        } );
+    };
+    // Renamed, as it no longer lies where its name says.
+    QTest::newRow( "square and its box moved out of the file's box" )
+        << both( shiftSquare( 3, 1e6 ), patchRow( 3, 1 + 12, "moved     " ) ) << Loss {};
+    QTest::newRow( "header box 0,0,0,0: polygons" ) << zeroHeader << Loss {};
+    QTest::newRow( "header box 0,0,0,0: lines" ) << both( layerOf( ShapeLine ), zeroHeader ) << Loss { .kind = ShapeLine };
+    QTest::newRow( "header box 0,0,0,0: points" ) << both( layerOf( ShapePoint ), zeroHeader ) << Loss { .kind = ShapePoint };
+    QTest::newRow( "header box inverted" ) << setHeaderBox( { 500240, 4000010, 500000, 4000000 } ) << Loss {};
+    QTest::newRow( "header box over half the polygons" ) << halfHeader << Loss {};
+    QTest::newRow( "header box over half the lines" ) << both( layerOf( ShapeLine ), halfHeader ) << Loss { .kind = ShapeLine };
+    QTest::newRow( "header box over half the points" ) << both( layerOf( ShapePoint ), halfHeader ) << Loss { .kind = ShapePoint };
+    // Two of twelve points are a tenth: the header is stale, not the points.
+    QTest::newRow( "header box without the last two points" )
+        << both( layerOf( ShapePoint ), setHeaderBox( { 500000, 4000000, 500180, 4000000 } ) ) << Loss { .kind = ShapePoint };
+    QTest::newRow( "header box without the last point" )
+        << both( layerOf( ShapePoint ), setHeaderBox( { 500000, 4000000, 500200, 4000000 } ) )
+        << Loss { .outside = 1, .kind = ShapePoint };
+    QTest::newRow( "all record boxes 0,0,0,0" ) << allRecordBoxes( { 0, 0, 0, 0 } ) << Loss {};
+    QTest::newRow( "all record boxes 0,0,0,0, header box 0,0,0,0" ) << both( allRecordBoxes( { 0, 0, 0, 0 } ), zeroHeader ) << Loss {};
+    QTest::newRow( "record box NaN" ) << setRecordBox( 3, { nan, 4000000, 500070, 4000010 } ) << Loss {};
+    QTest::newRow( "record box inverted" ) << setRecordBox( 3, { 500070, 4000000, 500060, 4000010 } ) << Loss {};
+    // The far vertex: the header decides where the record box cannot.
+    QTest::newRow( "vertex 24,000 km away, record box 0,0,0,0" ) << both( setRecordBox( 3, { 0, 0, 0, 0 } ), farVertex )
+                                                                 << Loss { .outside = 1 };
+    QTest::newRow( "vertex 24,000 km away, record box NaN" ) << both( setRecordBox( 3, { nan, 0, 0, 0 } ), farVertex )
+                                                             << Loss { .outside = 1 };
+    QTest::newRow( "vertex 24,000 km away, no usable box at all" )
+        << both( both( setRecordBox( 3, { 0, 0, 0, 0 } ), zeroHeader ), farVertex ) << Loss {};
     QTest::newRow( "file box narrowed in the .shp header" ) << patch( ".shp", 36 + 16, littleEndianBytes( 500100.0 ) ) << Loss {};
     QTest::newRow( "file box NaN in the .shx header" )
         << patch( ".shx", 36, littleEndianBytes( std::numeric_limits<double>::quiet_NaN() ) ) << Loss {};
     QTest::newRow( "file box narrowed in both headers" ) << Corruption( []( const QString &b ) {
         for ( const char *ext : { ".shp", ".shx" } )
             patch( ext, 36 + 16, littleEndianBytes( 500100.0 ) )( b );
-    } ) << Loss { .outside = 7 };
+    } ) << Loss {};
     QTest::newRow( "point 24,000 km away" ) << Corruption( []( const QString &b ) {
         layerOf( ShapePoint )( b );
         patch( ".shp", 100 + 28 * 3 + 12, littleEndianBytes( 500060 + 2.4e7 ) )( b );
     } ) << Loss { .outside = 1, .kind = ShapePoint };
 
-    // Shapes too small to draw, whether written so or damaged so; a null shape is none.
+    // Shapes too small to draw, whether written so or damaged so; a null shape is none. A
+    // part too small is dropped alone.
+    const QString partTooSmall = QStringLiteral( "wind.shp: 1 of 12 shapes had a part too small to draw, which was left out." );
+    const QString tooSmall = QStringLiteral( "wind.shp: 1 of 12 shapes are too small to draw (a line of fewer than two points "
+                                             "or a ring of fewer than three corners) and were left out." );
     QTest::newRow( "ring of two points" ) << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000,500070 4000010))" )
                                           << Loss { .tooSmall = 1 };
     QTest::newRow( "ring of one point" ) << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000))" ) << Loss { .tooSmall = 1 };
@@ -473,7 +546,16 @@ void TestGisDamage::damageIsCounted_data()
     QTest::newRow( "hole of two points" ) << layerOf( ShapePolygon, 3,
                                                         "POLYGON((500060 4000000,500060 4000010,500070 4000010,500070 4000000,"
                                                         "500060 4000000),(500062 4000002,500064 4000004))" )
-                                          << Loss { .tooSmall = 1 };
+                                          << Loss { .partTooSmall = 1, .line = partTooSmall };
+    QTest::newRow( "hole of two corners, closed" )
+        << layerOf( ShapePolygon, 3,
+                    "POLYGON((500060 4000000,500060 4000010,500070 4000010,500070 4000000,500060 4000000),"
+                    "(500062 4000002,500064 4000004,500064 4000004,500062 4000002))" )
+        << Loss { .partTooSmall = 1, .line = partTooSmall };
+    QTest::newRow( "two rings of two corners" )
+        << layerOf( ShapePolygon, 3, "MULTIPOLYGON(((500060 4000000,500070 4000010,500060 4000000)),"
+                                     "((500062 4000002,500064 4000004,500064 4000004,500062 4000002)))" )
+        << Loss { .tooSmall = 1, .line = tooSmall };
     QTest::newRow( "triangle left open" ) << layerOf( ShapePolygon, 3, "POLYGON((500060 4000000,500060 4000010,500070 4000010))" )
                                           << Loss {};
     QTest::newRow( "null shape" ) << layerOf( ShapePolygon, 3, "POLYGON EMPTY" ) << Loss {};
@@ -481,7 +563,10 @@ void TestGisDamage::damageIsCounted_data()
                                          << Loss { .tooSmall = 1, .kind = ShapeLine };
     QTest::newRow( "line with a part of one point" )
         << layerOf( ShapeLine, 3, "MULTILINESTRING((500060 4000000,500070 4000010),(500065 4000005))" )
-        << Loss { .tooSmall = 1, .kind = ShapeLine };
+        << Loss { .partTooSmall = 1, .kind = ShapeLine, .line = partTooSmall };
+    QTest::newRow( "line of two parts of one point" )
+        << layerOf( ShapeLine, 3, "MULTILINESTRING((500060 4000000),(500065 4000005))" )
+        << Loss { .tooSmall = 1, .kind = ShapeLine, .line = tooSmall };
     QTest::newRow( "lines of two points" ) << layerOf( ShapeLine ) << Loss { .kind = ShapeLine };
 
     // The index and the headers.
@@ -586,6 +671,7 @@ void TestGisDamage::verifyLoss( const Dataset &ds, const Loss &loss )
     QCOMPARE( d.shapesUnread, loss.unread );
     QCOMPARE( d.shapesUndrawable, loss.undrawable );
     QCOMPARE( d.shapesTooSmall, loss.tooSmall );
+    QCOMPARE( d.shapesPartTooSmall, loss.partTooSmall );
     QCOMPARE( d.shapesOutsideBox, loss.outside );
     QVERIFY2( compareCount( d.attributesUnread, loss.attributes ), qPrintable( QString::number( d.attributesUnread ) ) );
     QCOMPARE( d.tableUnread, loss.table );

@@ -3,13 +3,15 @@
 // data directory: no mutant may crash or stall the load, and every mutant
 // either loads whole, every record with what the sound file gives it (a
 // changed coordinate or value is data like any other), or is named in the
-// damage message with counts that match what it lost. Also: every sample
-// layer reads through the index as the driver reads it.
+// damage message with counts that match what it lost, and no part of a
+// shape it keeps is gone unless counted. Also: every sample layer reads
+// through the index as the driver reads it.
 
 #include "TestSupport.h"
 
 #include "common/Constants.h"
 #include "gis/MapWidget.h"
+#include "gis/ShapeBox.h"
 #include "legend/LegendControl.h"
 #include "workspace/md_functions.h"
 
@@ -147,11 +149,69 @@ QString shapeOutOfItsBox( const gis::Dataset &sound, const gis::Dataset &mutant 
         const std::optional<gis::Rect> e = mutant.shape( r ).envelope();
         if ( !e || !box )
             continue;
-        const double slack = 1e-6 * std::max( { std::abs( box->left ), std::abs( box->right ), std::abs( box->top ),
-                                                std::abs( box->bottom ), box->width(), box->height() } );
-        if ( e->left < box->left - slack || e->right > box->right + slack || e->bottom < box->bottom - slack
-             || e->top > box->top + slack )
+        if ( !gis::shapefile::isWithin( *e, *box ) )
             return QStringLiteral( "record %1 reaches out of its box and is kept" ).arg( r );
+    }
+    return QString();
+}
+
+//! The vertices of each line or ring of \a g, in order.
+std::vector<std::vector<std::pair<double, double>>> partsOf( const GEOSGeometry *g )
+{
+    GEOSContextHandle_t h = gis::geosContext();
+    std::vector<std::vector<std::pair<double, double>>> parts;
+    const auto addLine = [&]( const GEOSGeometry *line ) {
+        const GEOSCoordSequence *seq = GEOSGeom_getCoordSeq_r( h, line );
+        unsigned int n = 0;
+        GEOSCoordSeq_getSize_r( h, seq, &n );
+        auto &part = parts.emplace_back();
+        for ( unsigned int i = 0; i < n; ++i )
+        {
+            double x = 0;
+            double y = 0;
+            GEOSCoordSeq_getXY_r( h, seq, i, &x, &y );
+            part.emplace_back( x, y );
+        }
+    };
+    for ( int i = 0; g && i < GEOSGetNumGeometries_r( h, g ); ++i )
+    {
+        const GEOSGeometry *single = GEOSGetGeometryN_r( h, g, i );
+        if ( GEOSGeomTypeId_r( h, single ) != GEOS_POLYGON )
+        {
+            if ( GEOSGeomTypeId_r( h, single ) != GEOS_POINT )
+                addLine( single );
+            continue;
+        }
+        addLine( GEOSGetExteriorRing_r( h, single ) );
+        for ( int k = 0; k < GEOSGetNumInteriorRings_r( h, single ); ++k )
+            addLine( GEOSGetInteriorRingN_r( h, single, k ) );
+    }
+    return parts;
+}
+
+/**
+ * The first record of \a mutant that keeps its shape without a line or
+ * ring of the sound shape, not one vertex of which is left, when \a mutant
+ * counts no shape kept without a part. A part whose bytes the mutation
+ * changed is data like any other, but a part cannot lose every vertex to
+ * one mutation without its shape being left out. Empty when there is none.
+ */
+QString partLostUncounted( const gis::Dataset &sound, const gis::Dataset &mutant )
+{
+    if ( mutant.damage().shapesPartTooSmall > 0 )
+        return QString();
+    for ( qint64 r = 0; r < std::min( sound.recordCount(), mutant.recordCount() ); ++r )
+    {
+        if ( mutant.shape( r ).isEmpty() || sound.shape( r ).isEmpty() )
+            continue;
+        std::set<std::pair<double, double>> kept;
+        for ( const auto &part : partsOf( mutant.shape( r ).get() ) )
+            kept.insert( part.begin(), part.end() );
+        for ( const auto &part : partsOf( sound.shape( r ).get() ) )
+        {
+            if ( std::none_of( part.begin(), part.end(), [&kept]( const auto &v ) { return kept.count( v ) > 0; } ) )
+                return QStringLiteral( "record %1 lost a part, uncounted" ).arg( r );
+        }
     }
     return QString();
 }
@@ -375,6 +435,8 @@ void TestLoadMutations::mutantLoadsWholeOrIsNamed()
         const gis::Dataset &mutant = *mMap->layer( 0 )->geoDataset();
         const QString outOfBox = shapeOutOfItsBox( *mSound[layer], mutant );
         QVERIFY2( outOfBox.isEmpty(), qPrintable( what + ": " + outOfBox ) );
+        const QString partLost = partLostUncounted( *mSound[layer], mutant );
+        QVERIFY2( partLost.isEmpty(), qPrintable( what + ": " + partLost ) );
         mTooSmall += mutant.damage().shapesTooSmall > 0 ? 1 : 0;
         mOutsideBox += mutant.damage().shapesOutsideBox > 0 ? 1 : 0;
     }
