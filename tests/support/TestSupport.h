@@ -116,11 +116,12 @@ class PermissionsApply
 void makeLoadTarget( std::unique_ptr<gis::MapWidget> &map, std::unique_ptr<LegendControl> &legend );
 
 /**
- * Compares every shape of \a dataset, read from \a path, with what the
- * shapefile driver reads there (converted and made valid the same way).
+ * Compares every shape and every value of \a dataset, read from \a path,
+ * with what the shapefile driver reads there (shapes converted and made
+ * valid the same way), coordinates and real numbers within \a tolerance.
  * Empty when they are equal, else what differs first.
  */
-QString differenceFromDriver( const QString &path, const gis::Dataset &dataset );
+QString differenceFromDriver( const QString &path, const gis::Dataset &dataset, double tolerance = 0 );
 
 //! The UTM zone 33N system most fixtures use.
 inline const QString kUtm = QStringLiteral( "EPSG:32633" );
