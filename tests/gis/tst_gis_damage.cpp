@@ -319,6 +319,8 @@ class TestGisDamage : public QObject
 
     void damageIsCounted_data();
     void damageIsCounted();
+    void partTooSmallIsDroppedAlone_data();
+    void partTooSmallIsDroppedAlone();
     void failingThreadIsDamage_data();
     void failingThreadIsDamage();
     void unreadableValueBecomesNull_data();
@@ -709,6 +711,47 @@ void TestGisDamage::verifyLoss( const Dataset &ds, const Loss &loss )
     std::vector<qint64> found = ds.recordsInRect( { -1e300, 1e300, 1e300, -1e300 } );
     std::sort( found.begin(), found.end() );
     QCOMPARE( found, withShape );
+}
+
+void TestGisDamage::partTooSmallIsDroppedAlone_data()
+{
+    QTest::addColumn<ShapeKind>( "kind" );
+    QTest::addColumn<QString>( "written" );
+    QTest::addColumn<QString>( "read" );
+
+    const QString shell = QStringLiteral( "(500060 4000000,500060 4000010,500070 4000010,500070 4000000,500060 4000000)" );
+    const QString hole = QStringLiteral( "(500061 4000001,500063 4000001,500063 4000003,500061 4000003,500061 4000001)" );
+    QTest::newRow( "degenerate hole beside a sound one" )
+        << ShapePolygon << "POLYGON(" + shell + "," + hole + ",(500065 4000005,500066 4000006,500065 4000005))"
+        << "POLYGON(" + shell + "," + hole + ")";
+    QTest::newRow( "degenerate hole first" )
+        << ShapePolygon << "POLYGON(" + shell + ",(500065 4000005,500066 4000006,500066 4000006,500065 4000005)," + hole + ")"
+        << "POLYGON(" + shell + "," + hole + ")";
+    QTest::newRow( "degenerate island beside two polygons" )
+        << ShapePolygon
+        << "MULTIPOLYGON((" + shell + "),((500080 4000000,500080 4000010,500090 4000010,500080 4000000)),((500095 4000000,500096 4000001,500095 4000000)))"
+        << "MULTIPOLYGON((" + shell + "),((500080 4000000,500080 4000010,500090 4000010,500080 4000000)))";
+    QTest::newRow( "one-point part between two lines" )
+        << ShapeLine << "MULTILINESTRING((500060 4000000,500070 4000010),(500065 4000005),(500080 4000000,500090 4000010))"
+        << "MULTILINESTRING((500060 4000000,500070 4000010),(500080 4000000,500090 4000010))";
+    QTest::newRow( "one-point part beside one line" )
+        << ShapeLine << "MULTILINESTRING((500065 4000005),(500060 4000000,500070 4000010))" << "LINESTRING(500060 4000000,500070 4000010)";
+}
+
+void TestGisDamage::partTooSmallIsDroppedAlone()
+{
+    QFETCH( ShapeKind, kind );
+    QFETCH( QString, written );
+    QFETCH( QString, read );
+    const QString base = copyOfClean();
+    layerOf( kind, 3, written )( base );
+    const auto ds = Dataset::open( base + ".shp" );
+    QCOMPARE( ds->damage().shapesPartTooSmall, 1 );
+    QCOMPARE( ds->recordCount(), qint64( kSquares ) );
+    const Geometry expected = Geometry::fromWkt( read.toStdString() );
+    GEOSContextHandle_t h = geosContext();
+    QVERIFY2( GEOSEquals_r( h, ds->shape( 3 ).get(), expected.get() ) == 1, ds->shape( 3 ).toWkt().c_str() );
+    QCOMPARE( GEOSGetNumGeometries_r( h, ds->shape( 3 ).get() ), GEOSGetNumGeometries_r( h, expected.get() ) );
 }
 
 void TestGisDamage::failingThreadIsDamage_data()

@@ -349,6 +349,10 @@ void TestOverlayQueries::protectedRemainders_data()
                                               << QList<double> { 9e5, 9e5 };
     QTest::newRow( "square 2 partly inside" ) << QStringList { QueryFixture::square( 2000, 0, 500 ) } << QStringList {}
                                               << QList<double> { 1e6, 1e6, 7.5e5 };
+    // A hole of two distinct corners is dropped alone: the park around it still counts.
+    QTest::newRow( "square 1 inside a park with a degenerate hole" )
+        << QStringList { QStringLiteral( "POLYGON((900 -100,900 1100,2100 1100,2100 -100,900 -100),(1400 400,1500 500,1400 400))" ) }
+        << QStringList {} << QList<double> { 9e5, 9e5 };
     QTest::newRow( "sharing an edge only" ) << QStringList { QueryFixture::square( 3000, 0, 1000 ) } << QStringList {}
                                             << whole;
     // With nothing to subtract every wind polygon is a result, whole.
