@@ -595,8 +595,10 @@ RecordScan combineRuns( const IndexHeader &header, std::vector<RecordRun> runs )
     const bool headerSound = header.box && !contradicted && !( points && outside >= 2 && outside * 10 >= unboxed );
     for ( RecordRun &run : scan.runs )
     {
-        for ( qint64 entry : headerSound ? run.outsideHeader : std::vector<qint64>() )
+        for ( qint64 entry : run.outsideHeader )
         {
+            if ( !headerSound )
+                break;
             const size_t at = static_cast<size_t>( entry - run.first );
             run.shapes[at] = Geometry();
             run.leftOut[at] = LeftOut::OutsideBox;
