@@ -210,10 +210,12 @@ void runQuery( QueryWindow &w, const char *what, const QString &sourceFile, doub
 //! Sum of the areas of the result polygons, in square kilometres.
 double resultSquareKm()
 {
-    double m2 = 0;
+    double units = 0;
     for ( qint64 i = 0; i < md_query_functions2::cResults.count(); ++i )
-        m2 += md_query_functions2::cResults.shape( i ).area();
-    return m2 / 1e6;
+        units += md_query_functions2::cResults.shape( i ).area();
+    const gis::LayerPtr &layer = md_query_functions2::cResults.run().classLayer;
+    const double unit = gis::groundMetresPerUnit( layer ? layer->coordinateSystem() : std::nullopt );
+    return units * ( unit * unit ) / 1e6;
 }
 
 //! The panel of an overlay query: wind 500 to Max and the distances, land uses and box of the benchmark.

@@ -419,8 +419,9 @@ std::optional<CoordinateSystem> coordinateSystemOf( OGRLayer &layer, const QStri
     else
     {
         const char *unit = nullptr;
-        srs->GetLinearUnits( &unit );
+        const double length = srs->GetLinearUnits( &unit );
         crs.unitName = unitNameOf( unit );
+        crs.metresPerUnit = length > 0 && std::isfinite( length ) ? length : 0;
     }
     crs.isProjected = srs->IsProjected();
     OGRErr err = OGRERR_NONE;

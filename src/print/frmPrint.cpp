@@ -366,11 +366,9 @@ int frmPrint::scaleBarMapUnits( const gis::MapWidget &map )
     const auto &crs = map.layer( 0 )->coordinateSystem();
     if ( !crs )
         throw gis::GisError( "the first layer has no coordinate system" );
-    const QString unit = crs->unitName.toUpper();
-    if ( unit == QLatin1String( "DEGREE" ) )
+    // Any linear unit is measured in metres through its length (see setupScalebar), whatever GDAL calls it.
+    if ( crs->unitName.toUpper() == QLatin1String( "DEGREE" ) )
         return ScaleBarControl::Degrees;
-    if ( unit == QLatin1String( "FEET" ) )
-        return ScaleBarControl::Feet;
     return ScaleBarControl::Metres;
 }
 
@@ -398,6 +396,8 @@ void frmPrint::setupScalebar()
         const int units = mMainMap ? scaleBarMapUnits( *mMainMap ) : ScaleBarControl::Metres;
         sbMapView->setup( true, QColor( 255, 255, 255 ), QColor( 128, 128, 128 ), QColor( 192, 192, 255 ), 3, font, units,
                           0.6f, 3 );
+        if ( mMainMap && mMainMap->layerCount() > 0 )
+            sbMapView->setMetresPerMapUnit( gis::groundMetresPerUnit( mMainMap->layer( 0 )->coordinateSystem() ) );
         sbMapView->refreshScaleBar();
     }
     catch ( const std::exception & )

@@ -87,9 +87,10 @@ class frmPrint : public QDialog
 
     /**
      * Scale-bar map units of \a map's first layer: 0 when the name of its
-     * coordinate system's unit is "degree", 1 when it is "feet" (any case),
-     * 2 for any other name or when the map has no layer. Throws
-     * gis::GisError when that layer has no coordinate system.
+     * coordinate system's unit is "degree", 2 (metres) for any other unit
+     * or when the map has no layer; a linear unit other than the metre is
+     * measured through its length in metres, so the bar is labelled in km
+     * or m. Throws gis::GisError when that layer has no coordinate system.
      */
     static int scaleBarMapUnits( const gis::MapWidget &map );
 

@@ -122,7 +122,9 @@ std::optional<gis::TiledArea> create_line_buffers( const QueryInputs &inputs, co
         if ( featureCount >= LargeLayerFeatureCount && !callbacks.ask( kLargeLayerQuestion ) )
             return std::nullopt;
 
-        const float distance = km * KmToMapUnits;
+        // The distance in metres is reckoned in single precision; a layer in another unit takes it divided
+        // by the unit's length (in metres dividing by 1 leaves it as it is).
+        const double distance = static_cast<double>( km * KmToMapUnits ) / gis::groundMetresPerUnit( crs );
         const auto &dataset = records.dataset();
         const std::vector<qint64> &indices = records.records();
         gis::OrderedResults<FeatureBuffer> computed( records.count(), [&]( qint64 i, int ) {

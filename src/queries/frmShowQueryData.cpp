@@ -158,6 +158,10 @@ std::vector<std::pair<int, double>> SumAreasByColour( const ResultModel &model )
     std::vector<std::pair<int, double>> sums;
     if ( !model.exists() )
         return sums;
+    // The results lie in the class layer's coordinates.
+    const gis::LayerPtr &layer = model.run().classLayer;
+    const double unit = gis::groundMetresPerUnit( layer ? layer->coordinateSystem() : std::nullopt );
+    const double squareMetresPerUnit = unit * unit;
     for ( const ResultModel::Record &record : model.records() )
     {
         double area = 0;
@@ -165,7 +169,7 @@ std::vector<std::pair<int, double>> SumAreasByColour( const ResultModel &model )
         {
             if ( !record.shape || record.shape->isNull() )
                 continue;
-            area = record.shape->area() / 1000000.0;
+            area = record.shape->area() * squareMetresPerUnit / 1000000.0;
         }
         catch ( ... )
         {

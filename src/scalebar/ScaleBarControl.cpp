@@ -81,6 +81,11 @@ void ScaleBarControl::setup( bool unitAfterLastLabel, const QColor &backColor, c
     mSetUp = true;
 }
 
+void ScaleBarControl::setMetresPerMapUnit( double metres )
+{
+    mMetresPerMapUnit = metres > 0 && std::isfinite( metres ) ? metres : 1;
+}
+
 void ScaleBarControl::refreshScaleBar()
 {
     mBar = figuresFor( gis::Rect { mExtentLeft, mExtentRight, mExtentTop, mExtentBottom }, mScreenRight - mScreenLeft,
@@ -100,6 +105,10 @@ ScaleBarControl::Figures ScaleBarControl::figuresFor( const gis::Rect &extent, d
     {
         const double midLatitude = extent.center().y * std::numbers::pi / 180;
         groundPerPixel *= kMetresPerDegree * std::cos( midLatitude );
+    }
+    else if ( mMapUnits != Feet )
+    {
+        groundPerPixel *= mMetresPerMapUnit;
     }
     const double perSegment = room * groundPerPixel / mSegments;
     if ( !( perSegment > 0 ) || !std::isfinite( perSegment ) )

@@ -63,6 +63,13 @@ class ScaleBarControl : public QWidget
     void setup( bool unitAfterLastLabel, const QColor &backColor, const QColor &lineColor, const QColor &alternateColor,
                 qint16 segments, const QFont &font, int mapUnits, float maxWidthShare, qint32 barHeight );
 
+    /**
+     * Metres in one map unit of a map in Metres units whose unit is another
+     * length (0.3048 for the foot): the bar measures the ground in metres and
+     * km whatever the unit. 1 until set; values that are not positive count as 1.
+     */
+    void setMetresPerMapUnit( double metres );
+
     //! Ends every setup: computes the bar from what was given and repaints.
     void refreshScaleBar();
 
@@ -127,6 +134,7 @@ class ScaleBarControl : public QWidget
     int mSegments = 0;
     QFont mFont;
     int mMapUnits = Metres;
+    double mMetresPerMapUnit = 1;
     double mMaxWidthShare = 0;
     int mBarHeight = 0;
     bool mSetUp = false;

@@ -140,9 +140,10 @@ QString ScaleText( float widthTwips, const gis::Rect &extent, const std::optiona
             const double midLatitude = ( extent.top + extent.bottom ) / 2;
             groundInches = DegreesToMiles( *crs, 0, midLatitude, extent.width(), midLatitude ) * kInchesPerMile;
         }
-        else if ( unit == QLatin1String( "meter" ) )
+        else
         {
-            groundInches = extent.width() * kInchesPerMetre;
+            // Any linear unit by its length in metres; a unit without a known length gives 0.
+            groundInches = extent.width() * crs->metresPerUnit * kInchesPerMetre;
         }
 
         const double ratio = quotient( groundInches, screenInches );

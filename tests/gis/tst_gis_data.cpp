@@ -180,6 +180,8 @@ void TestGisData::initTestCase()
 
     testsupport::writeShapefile( dir, "geo.shp", { "POINT(15 45)" }, {}, {}, testsupport::kWgs84 );
     testsupport::writeShapefile( dir, "noprj.shp", { "POINT(1 1)" } );
+    testsupport::writeShapefile( dir, "feet.shp", { "POINT(1 1)" }, {}, {}, testsupport::kUtmFeet );
+    testsupport::writeShapefile( dir, "usfeet.shp", { "POINT(1 1)" }, {}, {}, testsupport::kUtmUsFeet );
 
     testsupport::writeShapefile( dir, "points.shp", { "POINT(0 0)", "POINT(10 0)", "POINT(3 4)" } );
     testsupport::writeShapefile( dir, "lines.shp", { "LINESTRING(0 0,10 0)", "LINESTRING(0 20,10 20)" } );
@@ -406,10 +408,14 @@ void TestGisData::coordinateSystem_data()
     QTest::addColumn<bool>( "present" );
     QTest::addColumn<QString>( "unit" );
     QTest::addColumn<bool>( "projected" );
+    QTest::addColumn<double>( "metresPerUnit" );
 
-    QTest::newRow( "utm" ) << "wind.shp" << true << "meter" << true;
-    QTest::newRow( "geographic" ) << "geo.shp" << true << "degree" << false;
-    QTest::newRow( "no prj" ) << "noprj.shp" << false << "" << false;
+    QTest::newRow( "utm" ) << "wind.shp" << true << "meter" << true << 1.0;
+    QTest::newRow( "utm in feet" ) << "feet.shp" << true << "foot" << true << testsupport::kMetresPerFoot;
+    QTest::newRow( "utm in US survey feet" )
+        << "usfeet.shp" << true << "us survey foot" << true << testsupport::kMetresPerUsFoot;
+    QTest::newRow( "geographic" ) << "geo.shp" << true << "degree" << false << 0.0;
+    QTest::newRow( "no prj" ) << "noprj.shp" << false << "" << false << 0.0;
 }
 
 void TestGisData::coordinateSystem()
@@ -418,13 +424,17 @@ void TestGisData::coordinateSystem()
     QFETCH( bool, present );
     QFETCH( QString, unit );
     QFETCH( bool, projected );
+    QFETCH( double, metresPerUnit );
 
     Layer layer( openFixture( file ) );
     const std::optional<CoordinateSystem> &crs = layer.coordinateSystem();
     QCOMPARE( crs.has_value(), present );
+    // Distances and areas of a layer without a system, or in degrees, stay as they are.
+    QCOMPARE( groundMetresPerUnit( crs ), metresPerUnit > 0 ? metresPerUnit : 1.0 );
     if ( !present )
         return;
     QCOMPARE( crs->unitName, unit );
+    QVERIFY2( std::abs( crs->metresPerUnit - metresPerUnit ) <= 1e-12, qPrintable( QString::number( crs->metresPerUnit, 'g', 17 ) ) );
     QCOMPARE( crs->isProjected, projected );
     QCOMPARE( crs->semiMajorAxis, 6378137.0 );
     QVERIFY( std::abs( crs->flattening - 1 / 298.257223563 ) < 1e-12 );

@@ -285,6 +285,11 @@ class TestPrint : public QObject
                                R"(PARAMETER["Central_Meridian",15.0],PARAMETER["Scale_Factor",0.9996],)"
                                R"(PARAMETER["Latitude_Of_Origin",0.0],UNIT["FEET",0.3048]])" ) );
 
+        write( mAll.path(), QStringLiteral( "lakes_foot.shp" ), square( 0, 0, 100000 / testsupport::kMetresPerFoot ),
+               testsupport::kUtmFeet );
+        write( mAll.path(), QStringLiteral( "lakes_us_foot.shp" ), square( 0, 0, 100000 / testsupport::kMetresPerUsFoot ),
+               testsupport::kUtmUsFeet );
+
         // Opened through the menu: loading order is name order.
         write( mSmall.path(), QStringLiteral( "01_elevation.shp" ), square( 0, 0, 100000 ), testsupport::kUtm );
         write( mSmall.path(), QStringLiteral( "20_wind.shp" ), square( 10000, 10000, 60000 ), testsupport::kUtm );
@@ -460,7 +465,8 @@ class TestPrint : public QObject
         QTest::addColumn<int>( "units" );
         QTest::addColumn<QStringList>( "unitNames" ); // what the bar may show
         QTest::newRow( "Degree" ) << "degree.shp" << 0 << QStringList { "km", "m" };
-        QTest::newRow( "FEET" ) << "feet.shp" << 1 << QStringList { "mi", "ft" };
+        QTest::newRow( "FEET, measured in metres" ) << "feet.shp" << 2 << QStringList { "km", "m" };
+        QTest::newRow( "foot" ) << "lakes_foot.shp" << 2 << QStringList { "km", "m" };
         QTest::newRow( "metre" ) << "30_lakes.shp" << 2 << QStringList { "km", "m" };
     }
 
@@ -690,6 +696,40 @@ class TestPrint : public QObject
         const QRect legends( static_cast<int>( 500 / layout.layoutScaleX ), row( 4000 ),
                              static_cast<int>( 3000 / layout.layoutScaleX ), page.height() - row( 4000 ) );
         QCOMPARE( page.copy( legends ), pageFoot( dpiX, dpiY, false ).copy( legends ) );
+    }
+
+    void feetPrintTheMetreBar_data()
+    {
+        QTest::addColumn<QString>( "file" );
+        QTest::addColumn<double>( "metresPerUnit" );
+        QTest::newRow( "foot" ) << "lakes_foot.shp" << testsupport::kMetresPerFoot;
+        QTest::newRow( "US survey foot" ) << "lakes_us_foot.shp" << testsupport::kMetresPerUsFoot;
+    }
+
+    void feetPrintTheMetreBar()
+    {
+        QFETCH( QString, file );
+        QFETCH( double, metresPerUnit );
+        // The 100 km lake square in metres and in the unit, shown over the same ground, prints the same bar.
+        auto printedBar = [&]( const QString &lakes, double unit ) {
+            setMainLayers( { lakes } );
+            main()->Map1->setExtent( gis::Rect { -50000 / unit, 150000 / unit, 250000 / unit, 50000 / unit } );
+            openPrint();
+            ScaleBarControl::Figures bar;
+            pageFoot( 300, 300, true, &bar );
+            closePrint();
+            return bar;
+        };
+        const ScaleBarControl::Figures metres = printedBar( QStringLiteral( "30_lakes.shp" ), 1 );
+        const ScaleBarControl::Figures other = printedBar( file, metresPerUnit );
+        QCOMPARE( metres.segmentCount, 3 );
+        QCOMPARE( metres.unitName, QStringLiteral( "km" ) );
+        QCOMPARE( other.segmentCount, metres.segmentCount );
+        QCOMPARE( other.unitName, metres.unitName );
+        QCOMPARE( other.labels, metres.labels );
+        QVERIFY2( std::fabs( other.barPixels - metres.barPixels ) <= 1e-6 * metres.barPixels,
+                  qPrintable( QStringLiteral( "%1 pixels, in metres %2" ).arg( other.barPixels ).arg( metres.barPixels ) ) );
+        QVERIFY( mDialogs.shown.empty() );
     }
 
     void pageAt600DpiPlacesTheMap()

@@ -91,6 +91,29 @@ class TestScaleBar : public QObject
         QCOMPARE( bar.labels(), labels );
     }
 
+    void measuresAnotherLinearUnitInMetres_data()
+    {
+        QTest::addColumn<double>( "metresPerUnit" );
+        QTest::addColumn<double>( "width" ); // of the extent, in map units
+        // All show 100 km across the map: 200 m a pixel, as "metres, km" does.
+        QTest::newRow( "foot" ) << 0.3048 << 100000 / 0.3048;
+        QTest::newRow( "US survey foot" ) << 1200.0 / 3937.0 << 100000 / ( 1200.0 / 3937.0 );
+        QTest::newRow( "kilometre" ) << 1000.0 << 100.0;
+        QTest::newRow( "no length counts as the metre" ) << 0.0 << 100000.0;
+    }
+
+    void measuresAnotherLinearUnitInMetres()
+    {
+        QFETCH( double, metresPerUnit );
+        QFETCH( double, width );
+        ScaleBarControl bar;
+        bar.setMetresPerMapUnit( metresPerUnit );
+        setUp( bar, ScaleBarControl::Metres, 5000, 5000 + width );
+        QCOMPARE( bar.unitName(), QStringLiteral( "km" ) );
+        QCOMPARE( bar.labels(), ( QStringList { "0", "10", "20", "30 km" } ) );
+        QVERIFY2( std::fabs( bar.barLengthPixels() - 150 ) < 1e-6, qPrintable( QString::number( bar.barLengthPixels() ) ) );
+    }
+
     void nothingToShow_data()
     {
         QTest::addColumn<double>( "left" );

@@ -45,6 +45,16 @@ void writeShapefile( const QString &dir, const QString &fileName, const QStringL
                      const std::vector<FieldSpec> &fields = {},
                      const std::vector<std::vector<QVariant>> &rows = {}, const QString &srs = {} );
 
+/**
+ * Copies every shapefile of \a fromDir into \a toDir in the coordinate
+ * system \a srs, the same projection in a unit \a metresPerUnit metres long:
+ * every coordinate divided by it, fields and records as they are.
+ * Throws std::runtime_error on failure.
+ */
+void writeInUnit( const QString &fromDir, const QString &toDir, const QString &srs, double metresPerUnit );
+//! Runs the sample data generator named by OSTRAPEL_SAMPLEDATA into \a dir; false when that fails.
+bool writeSampleDataSet( const QString &dir );
+
 //! The whole content of \a path (empty when it cannot be read).
 QByteArray readBytes( const QString &path );
 //! Replaces the content of \a path by \a bytes. Throws std::runtime_error on failure.
@@ -126,6 +136,11 @@ QString differenceFromDriver( const QString &path, const gis::Dataset &dataset, 
 //! The UTM zone 33N system most fixtures use.
 inline const QString kUtm = QStringLiteral( "EPSG:32633" );
 inline const QString kWgs84 = QStringLiteral( "EPSG:4326" );
+//! The same zone with the foot (0.3048 m) and the US survey foot (1200/3937 m) as its unit.
+inline const QString kUtmFeet = QStringLiteral( "+proj=utm +zone=33 +datum=WGS84 +units=ft +no_defs" );
+inline const QString kUtmUsFeet = QStringLiteral( "+proj=utm +zone=33 +datum=WGS84 +units=us-ft +no_defs" );
+constexpr double kMetresPerFoot = 0.3048;
+constexpr double kMetresPerUsFoot = 1200.0 / 3937.0;
 
 /**
  * Dialog stub: records every box and answers from queues; never blocks.

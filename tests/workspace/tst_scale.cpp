@@ -28,6 +28,14 @@ gis::CoordinateSystem crs( const QString &unit, bool projected = false, double a
     return c;
 }
 
+//! A projected system whose linear unit is \a metres long.
+gis::CoordinateSystem linear( const QString &unit, double metres )
+{
+    gis::CoordinateSystem c = crs( unit, true );
+    c.metresPerUnit = metres;
+    return c;
+}
+
 gis::Rect rect( double left, double bottom, double right, double top )
 {
     gis::Rect r;
@@ -68,15 +76,25 @@ class TestScale : public QObject
         QTest::addColumn<QString>( "text" );
 
         const gis::Rect km100 = rect( 500000, 0, 600000, 80000 );
-        QTest::newRow( "100 km in metres" ) << kMapTwips << km100 << crs( "meter", true ) << "Scale 1 : 661,912";
-        QTest::newRow( "Meter" ) << kMapTwips << km100 << crs( "Meter", true ) << "Scale 1 : 661,912";
-        QTest::newRow( "metre is another unit" ) << kMapTwips << km100 << crs( "metre", true ) << "Scale 1 : 0";
+        QTest::newRow( "100 km in metres" ) << kMapTwips << km100 << linear( "meter", 1 ) << "Scale 1 : 661,912";
+        QTest::newRow( "Meter" ) << kMapTwips << km100 << linear( "Meter", 1 ) << "Scale 1 : 661,912";
+        QTest::newRow( "metre by its length" ) << kMapTwips << km100 << linear( "metre", 1 ) << "Scale 1 : 661,912";
+        constexpr double kFoot = 0.3048;
+        constexpr double kSurveyFoot = 1200.0 / 3937.0;
+        QTest::newRow( "100 km in feet" ) << kMapTwips << rect( 500000 / kFoot, 0, 600000 / kFoot, 80000 / kFoot )
+                                          << linear( "foot", kFoot ) << "Scale 1 : 661,912";
+        QTest::newRow( "100 km in US survey feet" )
+            << kMapTwips << rect( 500000 / kSurveyFoot, 0, 600000 / kSurveyFoot, 80000 / kSurveyFoot )
+            << linear( "US survey foot", kSurveyFoot ) << "Scale 1 : 661,912";
+        QTest::newRow( "100,000 feet" ) << kMapTwips << rect( 0, 0, 100000, 1 ) << linear( "foot", kFoot )
+                                        << "Scale 1 : 201,751";
+        QTest::newRow( "a unit without a length" ) << kMapTwips << km100 << linear( "link", 0 ) << "Scale 1 : 0";
         QTest::newRow( "Degrees" ) << kMapTwips << rect( 0, -1, 1, 1 ) << crs( "Degrees" ) << "Scale 1 : 0";
         QTest::newRow( "under one thousand" )
-            << kMapTwips << rect( 0, 0, 150, 1 ) << crs( "meter", true ) << "Scale 1 : 993";
-        QTest::newRow( "billions" ) << kMapTwips << rect( 0, 0, 1e9, 1 ) << crs( "meter", true )
+            << kMapTwips << rect( 0, 0, 150, 1 ) << linear( "meter", 1 ) << "Scale 1 : 993";
+        QTest::newRow( "billions" ) << kMapTwips << rect( 0, 0, 1e9, 1 ) << linear( "meter", 1 )
                                     << "Scale 1 : 6,619,124,520";
-        QTest::newRow( "negative width" ) << kMapTwips << rect( 600000, 0, 500000, 80000 ) << crs( "meter", true )
+        QTest::newRow( "negative width" ) << kMapTwips << rect( 600000, 0, 500000, 80000 ) << linear( "meter", 1 )
                                           << "Scale 1 : -661,912";
 
         QTest::newRow( "1 degree at the equator" )
@@ -132,7 +150,7 @@ class TestScale : public QObject
 
     void zeroWidthControlReportsFailure()
     {
-        QCOMPARE( md_functions::ScaleText( 0.0f, rect( 0, 0, 100, 100 ), crs( "meter", true ) ), QString() );
+        QCOMPARE( md_functions::ScaleText( 0.0f, rect( 0, 0, 100, 100 ), linear( "meter", 1 ) ), QString() );
         QCOMPARE( mDialogs->texts(), QStringList { kScaleError } );
     }
 
