@@ -62,11 +62,6 @@ QString readText( const QString &path )
     return QString::fromUtf8( file.readAll() );
 }
 
-QString simplified( const QString &text )
-{
-    return text.simplified();
-}
-
 QString cellText( const QTextTable &table, int row, int column )
 {
     const QTextTableCell cell = table.cellAt( row, column );
@@ -74,7 +69,7 @@ QString cellText( const QTextTable &table, int row, int column )
         return {};
     QTextCursor cursor = cell.firstCursorPosition();
     cursor.setPosition( cell.lastCursorPosition().position(), QTextCursor::KeepAnchor );
-    return simplified( cursor.selectedText().replace( QChar::ParagraphSeparator, QLatin1Char( ' ' ) ) );
+    return cursor.selectedText().replace( QChar::ParagraphSeparator, QLatin1Char( ' ' ) ).simplified();
 }
 
 //! The rows below the heading row of the guide's table whose first heading is \a heading, as cell texts.
@@ -114,11 +109,11 @@ QStringList codeTexts( const QTextDocument &doc )
                 continue;
             }
             if ( !run.isEmpty() )
-                texts << simplified( run );
+                texts << run.simplified();
             run.clear();
         }
         if ( !run.isEmpty() )
-            texts << simplified( run );
+            texts << run.simplified();
         run.clear();
     }
     return texts;
@@ -145,7 +140,7 @@ QList<QRegularExpression> programTexts()
             {
                 QStringList escaped;
                 for ( const QString &piece : pieces )
-                    escaped << QRegularExpression::escape( simplified( piece ) );
+                    escaped << QRegularExpression::escape( piece.simplified() );
                 patterns << QRegularExpression( QRegularExpression::anchoredPattern(
                     escaped.join( QStringLiteral( ".+" ) ).replace( QRegularExpression( QStringLiteral( "%\\d" ) ),
                                                                     QStringLiteral( ".+" ) ) ) );
@@ -213,7 +208,7 @@ QList<QRegularExpression> programTexts()
 
 bool isProgramText( const QList<QRegularExpression> &patterns, const QString &text )
 {
-    const QString wanted = simplified( text );
+    const QString wanted = text.simplified();
     for ( const QRegularExpression &pattern : patterns )
     {
         if ( pattern.match( wanted ).hasMatch() )
@@ -401,7 +396,7 @@ void TestUserGuide::explainedMessagesAreTheProgramsOwn_data()
     while ( quoted.hasNext() )
         texts << quoted.next().captured( 1 );
     for ( QString &text : texts )
-        text = simplified( text );
+        text = text.simplified();
     texts.removeDuplicates();
     QVERIFY( texts.size() >= 5 );
 
