@@ -34,7 +34,9 @@ struct ReadDamage
     };
 
     Unopened unopened = Unopened::No;
-    QString part = {}; //!< file name of the part concerned, for NotRegularFile, LinkOutside, NotPermitted and the index reasons
+    QString part = {}; //!< file name of the part concerned, for NotRegularFile, LinkOutside, NotPermitted, the index reasons
+                       //!< and indexRebuilt
+    bool indexRebuilt = false; //!< the index is damaged: the records were read in the order of the .shp instead
 
     qint64 records = 0;          //!< records of the file set (see above)
     qint64 recordsLost = 0;      //!< records of which neither shape nor attributes could be read
@@ -61,7 +63,7 @@ struct ReadDamage
 
     bool isDamaged() const
     {
-        return unopened != Unopened::No || recordsLost > 0 || recordsDeleted > 0 || shapesUnread > 0 || shapesTooSmall > 0
+        return unopened != Unopened::No || indexRebuilt || recordsLost > 0 || recordsDeleted > 0 || shapesUnread > 0 || shapesTooSmall > 0
                || shapesOutsideBox > 0 || shapesUndrawable > 0 || attributesUnread > 0 || tableUnread || !fieldsUnread.empty()
                || !damagedParts.isEmpty() || crsUnreadable || geographicOutOfRange;
     }

@@ -51,6 +51,8 @@ void DamageReport::add( const QString &fileName, const gis::ReadDamage &damage )
     }
     else
     {
+        if ( damage.indexRebuilt )
+            lost << QStringLiteral( "its index file %1 is damaged; the records were read from %2 in order" ).arg( damage.part, fileName );
         if ( damage.recordsLost > 0 )
             lost << ofRecords( damage.recordsLost, damage ) + QStringLiteral( " records could not be read" );
         if ( damage.recordsDeleted > 0 )
