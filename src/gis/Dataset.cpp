@@ -11,8 +11,6 @@
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
-#include <cpl_string.h>
-#include <cpl_vsi.h>
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
@@ -20,10 +18,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <functional>
 #include <mutex>
@@ -434,7 +430,8 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     if ( indexRefused || ( throughIndex && lossOf( throughIndex->damage() ) > 0 ) )
     {
         const QByteArray index = shapefile::partPath( path, "shx" ).isEmpty() ? QByteArray() : shapefile::rebuildIndex( path );
-        const qint64 walked = ( index.size() - 100 ) / 8;
+        const qint64 walked = index.isEmpty() ? 0 : shapefile::readIndexHeader( path, index ).entriesInFile;
+        // Read again only when the walk finds records the index did not lead to.
         const qint64 readThroughIndex = throughIndex ? throughIndex->recordCount() - throughIndex->damage().shapesUnread : 0;
         std::shared_ptr<Dataset> walkedThrough;
         if ( !index.isEmpty() && ( indexRefused || readThroughIndex < walked ) )

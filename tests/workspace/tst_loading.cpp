@@ -488,7 +488,10 @@ class TestLoading : public QObject
         const auto lines = mMap->layer( 1 )->geoDataset();
         QCOMPARE( lines->recordCount(), qint64( 3 ) );
         for ( qint64 r = 0; r < 3; ++r )
-            QVERIFY( !lines->shape( r ).isNull() && lines->value( r, lines->fieldIndex( "NAME" ) ).toString() == QStringLiteral( "Area %1" ).arg( r ) );
+        {
+            QVERIFY( !lines->shape( r ).isNull() );
+            QCOMPARE( lines->value( r, lines->fieldIndex( "NAME" ) ).toString(), QStringLiteral( "Area %1" ).arg( r ) );
+        }
         // The wind records whose shapes are gone keep their attributes.
         const auto wind = mMap->layer( 4 )->geoDataset();
         QCOMPARE( wind->recordCount(), qint64( 1754 ) );
