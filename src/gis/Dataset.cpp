@@ -1,5 +1,6 @@
 #include "Dataset.h"
 
+#include "DriverView.h"
 #include "ExpressionFilter.h"
 #include "GeometryOps.h"
 #include "GisError.h"
@@ -10,8 +11,6 @@
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
-#include <cpl_string.h>
-#include <cpl_vsi.h>
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
@@ -19,10 +18,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <functional>
 #include <mutex>
@@ -92,96 +89,6 @@ GdalDatasetPtr openVector( const QString &path )
     static const char *const shapefileOnly[] = { "ESRI Shapefile", nullptr };
     return GdalDatasetPtr( static_cast<GDALDataset *>(
         GDALOpenEx( p.constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, shapefileOnly, nullptr, nullptr ) ) );
-}
-
-/**
- * The file set of a shapefile as the driver is to see it. The driver holds
- * the whole index in memory, some sixteen bytes an entry, however many
- * entries it claims; an index that holds more entries than can lead to
- * records is handed to it cut short. The view lives in GDAL's memory file
- * system: sparse files made of the parts themselves, the index of its
- * first entries under a header that claims just these.
- */
-class DriverView
-{
-  public:
-    //! A view of the file set of \a path whose index holds its first \a entries entries.
-    DriverView( const QString &path, qint64 entries );
-    DriverView( const DriverView & ) = delete;
-    DriverView &operator=( const DriverView & ) = delete;
-    ~DriverView()
-    {
-        if ( !mDir.isEmpty() )
-            VSIRmdirRecursive( mDir.constData() );
-    }
-
-    //! What the driver is to open: the view, or the file set itself when no view could be made.
-    const QString &path() const { return mPath; }
-
-  private:
-    //! A part of a sparse file: \a length bytes at \a to, taken from \a file at \a from.
-    struct Region
-    {
-        QByteArray file;
-        qint64 to = 0;
-        qint64 from = 0;
-        qint64 length = 0;
-    };
-
-    static bool writeFile( const QByteArray &path, const QByteArray &bytes )
-    {
-        VSILFILE *f = VSIFOpenL( path.constData(), "wb" );
-        const size_t size = static_cast<size_t>( bytes.size() );
-        const bool written = f && VSIFWriteL( bytes.constData(), 1, size, f ) == size;
-        return ( !f || VSIFCloseL( f ) == 0 ) && written;
-    }
-
-    //! Describes the sparse file of \a length bytes made of \a regions at \a path.
-    static bool writeSparse( const QByteArray &path, qint64 length, std::initializer_list<Region> regions )
-    {
-        QByteArray xml = "<VSISparseFile><Length>" + QByteArray::number( length ) + "</Length>";
-        for ( const Region &r : regions )
-        {
-            char *file = CPLEscapeString( r.file.constData(), static_cast<int>( r.file.size() ), CPLES_XML );
-            xml += "<SubfileRegion><Filename relative=\"0\">" + QByteArray( file ) + "</Filename><DestinationOffset>"
-                   + QByteArray::number( r.to ) + "</DestinationOffset><SourceOffset>" + QByteArray::number( r.from )
-                   + "</SourceOffset><RegionLength>" + QByteArray::number( r.length ) + "</RegionLength></SubfileRegion>";
-            CPLFree( file );
-        }
-        return writeFile( path, xml + "</VSISparseFile>" );
-    }
-
-    QByteArray mDir;
-    QString mPath;
-};
-
-DriverView::DriverView( const QString &path, qint64 entries ) : mPath( path )
-{
-    constexpr qint64 kHeader = 100;
-    QFile index( shapefile::partPath( path, "shx" ) );
-    QByteArray header = index.open( QIODevice::ReadOnly ) ? index.read( kHeader ) : QByteArray();
-    // A path with control characters cannot be written in the view's description.
-    const QByteArray file = QFile::encodeName( QFileInfo( path ).absoluteFilePath() );
-    if ( header.size() < kHeader || std::any_of( file.begin(), file.end(), []( char c ) { return uchar( c ) < 0x20; } ) )
-        return;
-    static std::atomic<quint64> views { 0 };
-    mDir = "/vsimem/ostrapel-view-" + QByteArray::number( ++views ) + '/';
-    bool made = true;
-    for ( const char *ext : { "shp", "dbf", "prj", "cpg" } )
-    {
-        const QString part = shapefile::partPath( path, ext );
-        const qint64 size = QFileInfo( part ).size();
-        if ( !part.isEmpty() )
-            made = made && writeSparse( mDir + "view." + ext, size, { { QFile::encodeName( part ), 0, 0, size } } );
-    }
-    const qint64 length = kHeader + 8 * entries;
-    qToBigEndian( static_cast<quint32>( length / 2 ), header.data() + 24 );
-    made = made && writeFile( mDir + "index-header", header )
-           && writeSparse( mDir + "view.shx", length,
-                           { { mDir + "index-header", 0, 0, kHeader },
-                             { QFile::encodeName( index.fileName() ), kHeader, kHeader, length - kHeader } } );
-    if ( made )
-        mPath = QStringLiteral( "/vsisparse/" ) + QString::fromLatin1( mDir ) + QStringLiteral( "view.shp" );
 }
 
 int fieldTypeCode( OGRFieldType type )
@@ -503,17 +410,70 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
     if ( !shapefile::mayOpen( path, damage ) )
         throw UnreadableDataset( path, damage );
 
+    std::shared_ptr<Dataset> throughIndex;
+    std::optional<UnreadableDataset> refused;
+    try
+    {
+        throughIndex = read( path, damage, {} );
+    }
+    catch ( const UnreadableDataset &e )
+    {
+        refused = e;
+    }
+    // An index the driver refuses, or whose entries leave records unread,
+    // need not cost them: when the .shp can be walked record by record,
+    // they are read in its order. A missing index, or one that may not be
+    // read, is reported as it is.
+    using Unopened = ReadDamage::Unopened;
+    const auto lossOf = []( const ReadDamage &d ) { return d.recordsLost + d.shapesUnread; };
+    const bool indexRefused = refused && ( refused->damage().unopened == Unopened::DamagedIndex
+                                           || refused->damage().unopened == Unopened::CannotOpen );
+    if ( indexRefused || ( throughIndex && lossOf( throughIndex->damage() ) > 0 ) )
+    {
+        const QByteArray index = shapefile::partPath( path, "shx" ).isEmpty() ? QByteArray() : shapefile::rebuildIndex( path );
+        const qint64 walked = index.isEmpty() ? 0 : shapefile::readIndexHeader( path, index ).entriesInFile;
+        // Read again only when the walk finds records the index did not lead to.
+        const qint64 readThroughIndex = throughIndex ? throughIndex->recordCount() - throughIndex->damage().shapesUnread : 0;
+        std::shared_ptr<Dataset> walkedThrough;
+        if ( !index.isEmpty() && ( indexRefused || readThroughIndex < walked ) )
+        {
+            try
+            {
+                walkedThrough = read( path, damage, index );
+            }
+            catch ( const UnreadableDataset & )
+            {
+            }
+        }
+        if ( walkedThrough && ( !throughIndex || lossOf( walkedThrough->damage() ) < lossOf( throughIndex->damage() ) ) )
+        {
+            ReadDamage &rebuilt = walkedThrough->d->damage;
+            rebuilt.indexRebuilt = true;
+            rebuilt.part = QFileInfo( shapefile::partPath( path, "shx" ) ).fileName();
+            rebuilt.damagedParts.removeAll( rebuilt.part );
+            return walkedThrough;
+        }
+    }
+    if ( refused )
+        throw *refused;
+    return throughIndex;
+}
+
+std::shared_ptr<Dataset> Dataset::read( const QString &path, ReadDamage damage, const QByteArray &index )
+{
     // Entries beyond those whose records fit in the .shp lead to no shape,
     // and rows of NUL bytes hold no value: an index that holds more entries
     // than either can use is handed to the driver cut short.
     shapefile::TableLayout table = shapefile::readTableLayout( path );
-    const shapefile::IndexHeader header = shapefile::readIndexHeader( path );
+    const shapefile::IndexHeader header = shapefile::readIndexHeader( path, index );
     const qint64 shpSize = QFileInfo( shapefile::partPath( path, "shp" ) ).size();
     const qint64 recordsThatFit = std::max<qint64>( 0, ( shpSize - 100 ) / 12 ) + 1;
     const qint64 indexHeld = std::min( header.entriesClaimed, header.entriesInFile );
     const qint64 entriesOfUse = indexHeld > recordsThatFit ? std::max( recordsThatFit, shapefile::rowsWithData( table ) ) : indexHeld;
     std::optional<DriverView> view;
-    if ( indexHeld > entriesOfUse )
+    if ( !index.isEmpty() )
+        view.emplace( path, index );
+    else if ( indexHeld > entriesOfUse )
         view.emplace( path, entriesOfUse );
     GdalDatasetPtr ds;
     {
@@ -586,7 +546,7 @@ std::shared_ptr<Dataset> Dataset::open( const QString &path )
                 runFailed[static_cast<size_t>( r )] = true;
                 QuietGdal quiet; // OGR's ring organisation may warn
                 const qint64 first = std::min( entries, r * step );
-                runs[static_cast<size_t>( r )] = shapefile::readRecords( path, first, std::min( entries, first + step ) );
+                runs[static_cast<size_t>( r )] = shapefile::readRecords( path, first, std::min( entries, first + step ), index );
                 runFailed[static_cast<size_t>( r )] = false;
             } );
         }

@@ -76,7 +76,11 @@ class Dataset
 
     /**
      * Reads \a path through OGR. Throws UnreadableDataset when it cannot be
-     * read at all, GisError when reading fails midway.
+     * read at all, GisError when reading fails midway. When the index (.shx)
+     * alone keeps records from being read (the driver refuses it, or entries
+     * do not lead to their records) and the .shp can be walked record by
+     * record, the records are read in the order of the .shp instead, and
+     * damage().indexRebuilt says so.
      */
     static std::shared_ptr<Dataset> open( const QString &path );
 
@@ -132,6 +136,8 @@ class Dataset
 
   private:
     Dataset() = default;
+    //! Reads \a path, given what mayOpen() found; through \a index (see shapefile::rebuildIndex()) when given, else its .shx.
+    static std::shared_ptr<Dataset> read( const QString &path, ReadDamage damage, const QByteArray &index );
     //! Grows the extent by the envelope of a non-empty \a shape.
     void includeInExtent( const Geometry &shape );
     struct Private;

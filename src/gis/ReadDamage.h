@@ -40,7 +40,9 @@ struct ReadDamage
     };
 
     Unopened unopened = Unopened::No;
-    QString part = {}; //!< file name of the part concerned, for NotRegularFile, LinkOutside, NotPermitted and the index reasons
+    QString part = {}; //!< file name of the part concerned, for NotRegularFile, LinkOutside, NotPermitted, the index reasons
+                       //!< and indexRebuilt
+    bool indexRebuilt = false; //!< the index is damaged: the records were read in the order of the .shp instead
 
     qint64 records = 0;          //!< records of the file set (see above)
     qint64 recordsLost = 0;      //!< records of which neither shape nor attributes could be read
@@ -95,7 +97,7 @@ inline bool ReadDamage::isDamaged() const
 {
     const bool counted = std::any_of( kDamageCounters.begin(), kDamageCounters.end(),
                                       [this]( const DamageCounter &c ) { return this->*c.count > 0; } );
-    return counted || unopened != Unopened::No || tableUnread || !fieldsUnread.empty() || !damagedParts.isEmpty()
+    return counted || unopened != Unopened::No || indexRebuilt || tableUnread || !fieldsUnread.empty() || !damagedParts.isEmpty()
            || crsUnreadable || geographicOutOfRange;
 }
 

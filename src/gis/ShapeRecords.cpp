@@ -7,8 +7,10 @@
 
 #include <ogr_geometry.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <algorithm>
 #include <array>
@@ -402,26 +404,42 @@ class RecordConverter
     }
 };
 
+//! The index to read entries from: \a index when given, else the .shx at \a shxPath (null when it cannot be opened).
+std::unique_ptr<QIODevice> openIndex( const QString &shxPath, const QByteArray &index )
+{
+    if ( !index.isEmpty() )
+    {
+        auto buffer = std::make_unique<QBuffer>();
+        buffer->setData( index );
+        buffer->open( QIODevice::ReadOnly );
+        return buffer;
+    }
+    auto file = std::make_unique<QFile>( shxPath );
+    if ( shxPath.isEmpty() || !file->open( QIODevice::ReadOnly ) )
+        return nullptr;
+    return file;
+}
+
 } // namespace
 
-IndexHeader readIndexHeader( const QString &shpPath )
+IndexHeader readIndexHeader( const QString &shpPath, const QByteArray &index )
 {
     IndexHeader header;
     const QString shxPath = partPath( shpPath, "shx" );
     const QString mainPath = partPath( shpPath, "shp" );
-    QFile shx( shxPath );
+    const std::unique_ptr<QIODevice> shx = openIndex( shxPath, index );
     QFile shp( mainPath );
-    if ( shxPath.isEmpty() || mainPath.isEmpty() || !shx.open( QIODevice::ReadOnly ) || !shp.open( QIODevice::ReadOnly ) )
+    if ( !shx || mainPath.isEmpty() || !shp.open( QIODevice::ReadOnly ) )
         return header;
     header.shpName = QFileInfo( shp.fileName() ).fileName();
-    header.shxName = QFileInfo( shx.fileName() ).fileName();
-    const QByteArray xh = shx.read( kHeaderSize );
+    header.shxName = QFileInfo( shxPath ).fileName();
+    const QByteArray xh = shx->read( kHeaderSize );
     const QByteArray ph = shp.read( kHeaderSize );
     if ( xh.size() < kHeaderSize || ph.size() < kHeaderSize )
         return header;
     const auto *x = reinterpret_cast<const unsigned char *>( xh.constData() );
     const auto *p = reinterpret_cast<const unsigned char *>( ph.constData() );
-    header.entriesInFile = ( shx.size() - kHeaderSize ) / 8;
+    header.entriesInFile = ( shx->size() - kHeaderSize ) / 8;
     header.entriesClaimed = ( qint64( bigEndian32( x + 24 ) ) * 2 - kHeaderSize ) / 8;
     header.shpType = littleEndian32( p + 32 );
     header.shxType = littleEndian32( x + 32 );
@@ -429,6 +447,42 @@ IndexHeader readIndexHeader( const QString &shpPath )
     header.shxSound = bigEndian32( x ) == kFileCode && littleEndian32( x + 28 ) == kVersion;
     header.box = headerBox( p, x );
     return header;
+}
+
+QByteArray rebuildIndex( const QString &shpPath )
+{
+    const QString mainPath = partPath( shpPath, "shp" );
+    QFile shp( mainPath );
+    if ( mainPath.isEmpty() || !shp.open( QIODevice::ReadOnly ) )
+        return {};
+    const qint64 shpSize = shp.size();
+    QByteArray index = shp.read( kHeaderSize );
+    const auto *h = reinterpret_cast<const unsigned char *>( index.constData() );
+    if ( index.size() < kHeaderSize || bigEndian32( h ) != kFileCode || littleEndian32( h + 28 ) != kVersion )
+        return {};
+    // Every record takes at least a header and a shape type, twelve bytes,
+    // for an entry of eight: the walk holds less than the file's size.
+    WindowReader records( shp );
+    qint64 offset = kHeaderSize;
+    for ( qint64 number = 1; offset < shpSize; ++number )
+    {
+        qint64 got = 0;
+        const unsigned char *r = records.read( offset, 8, got );
+        if ( got < 8 )
+            return {};
+        const qint64 content = qint64( bigEndian32( r + 4 ) ) * 2;
+        // An entry gives offset and length in 16-bit words, as signed 32-bit numbers.
+        if ( bigEndian32( r ) != number || content < 4 || offset + 8 + content > shpSize
+             || offset / 2 > std::numeric_limits<qint32>::max() )
+            return {};
+        char entry[8];
+        qToBigEndian( static_cast<quint32>( offset / 2 ), entry );
+        qToBigEndian( static_cast<quint32>( content / 2 ), entry + 4 );
+        index.append( entry, sizeof entry );
+        offset += 8 + content;
+    }
+    qToBigEndian( static_cast<quint32>( index.size() / 2 ), index.data() + 24 );
+    return index;
 }
 
 bool looksLikeShapefile( const QString &shpPath )
@@ -441,7 +495,7 @@ bool looksLikeShapefile( const QString &shpPath )
     return head.size() == 4 && bigEndian32( reinterpret_cast<const unsigned char *>( head.constData() ) ) == kFileCode;
 }
 
-RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
+RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end, const QByteArray &index )
 {
     RecordRun run;
     run.first = first;
@@ -451,13 +505,13 @@ RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
     run.leftOut.assign( size, LeftOut::No );
     const QString shxPath = partPath( shpPath, "shx" );
     const QString mainPath = partPath( shpPath, "shp" );
-    QFile shx( shxPath );
+    const std::unique_ptr<QIODevice> shx = size == 0 ? nullptr : openIndex( shxPath, index );
     QFile shp( mainPath );
-    if ( size == 0 || shxPath.isEmpty() || mainPath.isEmpty() || !shx.open( QIODevice::ReadOnly ) || !shp.open( QIODevice::ReadOnly ) )
+    if ( !shx || mainPath.isEmpty() || !shp.open( QIODevice::ReadOnly ) )
         return run;
     const qint64 shpSize = shp.size();
     const QByteArray shpHeader = shp.read( kHeaderSize );
-    const QByteArray shxHeader = shx.read( kHeaderSize );
+    const QByteArray shxHeader = shx->read( kHeaderSize );
     if ( shpHeader.size() < kHeaderSize || shxHeader.size() < kHeaderSize )
         return run;
     const std::optional<Rect> file = headerBox( reinterpret_cast<const unsigned char *>( shpHeader.constData() ),
@@ -467,9 +521,9 @@ RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end )
     for ( qint64 block = first; block < end; block += kEntriesPerBlock )
     {
         const qint64 count = std::min( kEntriesPerBlock, end - block );
-        if ( !shx.seek( kHeaderSize + block * 8 ) )
+        if ( !shx->seek( kHeaderSize + block * 8 ) )
             break;
-        const QByteArray entries = shx.read( count * 8 );
+        const QByteArray entries = shx->read( count * 8 );
         const auto *e = reinterpret_cast<const unsigned char *>( entries.constData() );
         for ( qint64 k = 0; k < count && ( k + 1 ) * 8 <= entries.size(); ++k )
         {

@@ -41,8 +41,24 @@ struct IndexHeader
     std::optional<Rect> box; //!< the usable boxes the two headers give, united; none when neither is
 };
 
-//! The headers of the .shp of \a shpPath and its index (all zero when either is missing or short).
-IndexHeader readIndexHeader( const QString &shpPath );
+/**
+ * The headers of the .shp of \a shpPath and its index (all zero when either
+ * is missing or short). With \a index, the bytes of a whole index such as
+ * rebuildIndex() gives, that index stands for the .shx.
+ */
+IndexHeader readIndexHeader( const QString &shpPath, const QByteArray &index = {} );
+
+/**
+ * The index of the .shp of \a shpPath rebuilt from the .shp alone: its
+ * header, the file length set to the index's, then one entry a record,
+ * found by walking the records in order from the first to the end of the
+ * file. Empty when the .shp cannot be walked so: its header is not a
+ * shapefile's, or a record does not carry the next number (1, 2, 3...) or
+ * a content length that leads to the next record or to the very end. The
+ * walk reads only the record headers; what it holds is bounded by the size
+ * of the .shp, whatever any header claims.
+ */
+QByteArray rebuildIndex( const QString &shpPath );
 
 //! True when the .shp of \a shpPath begins as a shapefile does.
 bool looksLikeShapefile( const QString &shpPath );
@@ -83,9 +99,10 @@ struct RecordRun
  * a coordinate is beyond kCoordinateLimit, every part is too small for its
  * kind, or a vertex lies outside the usable bounding box its record gives
  * (beyond rounding). Whether a shape without a usable box of its own lies
- * outside the file's is left to combineRuns().
+ * outside the file's is left to combineRuns(). With \a index (see
+ * rebuildIndex()), its entries are read instead of those of the .shx.
  */
-RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end );
+RecordRun readRecords( const QString &shpPath, qint64 first, qint64 end, const QByteArray &index = {} );
 
 //! The runs of a whole index taken together.
 struct RecordScan

@@ -51,6 +51,8 @@ void DamageReport::add( const QString &fileName, const gis::ReadDamage &damage )
     }
     else
     {
+        if ( damage.indexRebuilt )
+            lost << QStringLiteral( "its index file %1 is damaged; the records were read from %2 in order" ).arg( damage.part, fileName );
         for ( const gis::DamageCounter &counter : gis::kDamageCounters )
         {
             if ( damage.*counter.count > 0 )

@@ -85,7 +85,8 @@ struct Loss
     QStringList parts = {};
     bool crs = false;
     bool geo = false;
-    QString line = {}; //!< the line of the damage message, when given
+    bool rebuilt = false; //!< the records were read in the order of the .shp, not through its index
+    QString line = {};    //!< the line of the damage message, when given
 
     bool operator==( const Loss & ) const = default;
 };
@@ -104,6 +105,17 @@ namespace
 constexpr int kSquares = 12;
 constexpr qint64 kRecordBytes = 136;
 constexpr qint64 kEntry3 = 100 + 8 * 3; //!< the index entry of record 3
+
+//! What a damaged index alone gives, the .shp walked in its stead.
+const Loss kIndexRebuilt { .rebuilt = true,
+                           .line = QStringLiteral( "wind.shp: its index file wind.shx is damaged; "
+                                                   "the records were read from wind.shp in order." ) };
+
+//! Sets the length of the index that its header claims to \a words 16-bit words.
+Corruption indexClaims( quint32 words )
+{
+    return [=]( const QString &b ) { testsupport::patchBytes( b + ".shx", 24, bigEndianBytes( words ) ); };
+}
 
 qint64 recordAt( int record )
 {
@@ -384,6 +396,15 @@ void TestGisDamage::lyingHeaderThroughSparseFile_data()
         QVERIFY( QFile::resize( b + ".shx", kIndex ) );
         testsupport::patchBytes( b + ".shx", 24, bigEndianBytes( quint32( kIndex / 2 ) ) );
     } ) << Loss { .parts = { "wind.shx" } };
+    // An index of 300 M entries, in a sparse file that long, is cut short
+    // for the driver; one whose header alone claims them is rebuilt from the
+    // .shp. Neither costs the memory of its entries.
+    constexpr qint64 k300M = 300'000'000;
+    QTest::newRow( "index claims 300 M entries in a sparse file" ) << Corruption( []( const QString &b ) {
+        QVERIFY( QFile::resize( b + ".shx", 100 + 8 * k300M ) );
+        indexClaims( ( 100 + 8 * k300M ) / 2 )( b );
+    } ) << Loss { .parts = { "wind.shx" }, .line = "wind.shp: wind.shx is damaged." };
+    QTest::newRow( "index header alone claims 300 M entries" ) << indexClaims( ( 100 + 8 * k300M ) / 2 ) << kIndexRebuilt;
     // A table of 1 GiB of NUL rows, all claimed by its header, and an index
     // grown with zero entries to as many, all claimed by its header: the
     // records of which neither a shape nor a value can be read are lost,
@@ -452,13 +473,29 @@ void TestGisDamage::damageIsCounted_data()
 
     // The shapes: records the index does not lead to soundly keep their attributes only.
     QTest::newRow( "shp cut within record 9" ) << cut( ".shp", recordAt( 9 ) + 20 ) << Loss { .unread = 3 };
+    // An index damaged alone: the records are read by walking the .shp.
     QTest::newRow( "entry 3 leads to record 7" ) << patch( ".shx", kEntry3, bigEndianBytes( quint32( recordAt( 7 ) / 2 ) ) )
-                                                 << Loss { .unread = 1 };
+                                                 << kIndexRebuilt;
     QTest::newRow( "entry 3 two words into its record" )
-        << patch( ".shx", kEntry3, bigEndianBytes( quint32( recordAt( 3 ) / 2 + 2 ) ) ) << Loss { .unread = 1 };
-    QTest::newRow( "entry 3 beyond the file" ) << patch( ".shx", kEntry3, bigEndianBytes( 0x7fffffffu ) ) << Loss { .unread = 1 };
+        << patch( ".shx", kEntry3, bigEndianBytes( quint32( recordAt( 3 ) / 2 + 2 ) ) ) << kIndexRebuilt;
+    QTest::newRow( "entry 3 beyond the file" ) << patch( ".shx", kEntry3, bigEndianBytes( 0x7fffffffu ) ) << kIndexRebuilt;
     QTest::newRow( "entry 3 length two words long" )
-        << patch( ".shx", kEntry3 + 4, bigEndianBytes( quint32( ( kRecordBytes - 8 ) / 2 + 2 ) ) ) << Loss { .unread = 1 };
+        << patch( ".shx", kEntry3 + 4, bigEndianBytes( quint32( ( kRecordBytes - 8 ) / 2 + 2 ) ) ) << kIndexRebuilt;
+    QTest::newRow( "entry 3 length -1" ) << patch( ".shx", kEntry3 + 4, bigEndianBytes( 0xffffffffu ) ) << kIndexRebuilt;
+    QTest::newRow( "entry 3 offset negative" ) << patch( ".shx", kEntry3, bigEndianBytes( 0xfffffff0u ) ) << kIndexRebuilt;
+    QTest::newRow( "index header claims 2^31 words" ) << indexClaims( 0x80000000u ) << kIndexRebuilt;
+    QTest::newRow( "index header claims 300 M entries" ) << indexClaims( ( 100 + 8 * 300'000'000u ) / 2 ) << kIndexRebuilt;
+    QTest::newRow( "index claims 8 entries" ) << indexClaims( ( 100 + 8 * 8 ) / 2 ) << kIndexRebuilt;
+    QTest::newRow( "index cut within entry 5" ) << cut( ".shx", 100 + 8 * 5 + 3 ) << kIndexRebuilt;
+    // A damaged index beside a .shp that cannot be walked either: as the index leads.
+    QTest::newRow( "entry 3 leads to record 7, record 9 misnumbered" ) << Corruption( []( const QString &b ) {
+        patch( ".shx", kEntry3, bigEndianBytes( quint32( recordAt( 7 ) / 2 ) ) )( b );
+        patch( ".shp", recordAt( 9 ), bigEndianBytes( 11 ) )( b );
+    } ) << Loss { .unread = 2 };
+    QTest::newRow( "index claims 8 entries, record 9 length broken" ) << Corruption( []( const QString &b ) {
+        indexClaims( ( 100 + 8 * 8 ) / 2 )( b );
+        patch( ".shp", recordAt( 9 ) + 4, bigEndianBytes( 0x7fff0000u ) )( b );
+    } ) << Loss { .loaded = 8, .lost = 4, .parts = { "wind.shx" }, .line = "wind.shp: 4 of 12 records could not be read; wind.shx is damaged." };
     QTest::newRow( "record 3 numbered 4" ) << patch( ".shp", recordAt( 3 ), bigEndianBytes( 5 ) ) << Loss { .unread = 1 };
     QTest::newRow( "record 3 null with content" ) << patch( ".shp", recordAt( 3 ) + 8, littleEndianBytes( 0 ) ) << Loss { .unread = 1 };
     QTest::newRow( "record 3 a line in a polygon file" ) << patch( ".shp", recordAt( 3 ) + 8, littleEndianBytes( 3 ) )
@@ -572,8 +609,6 @@ void TestGisDamage::damageIsCounted_data()
     QTest::newRow( "lines of two points" ) << layerOf( ShapeLine ) << Loss { .kind = ShapeLine };
 
     // The index and the headers.
-    QTest::newRow( "index claims 8 entries" ) << patch( ".shx", 24, bigEndianBytes( ( 100 + 8 * 8 ) / 2 ) )
-                                              << Loss { .loaded = 8, .lost = 4, .parts = { "wind.shx" } };
     QTest::newRow( "index header of points" ) << patch( ".shx", 32, littleEndianBytes( 1 ) ) << Loss { .parts = { "wind.shx" } };
     QTest::newRow( "shp header of points" ) << patch( ".shp", 32, littleEndianBytes( 1 ) ) << Loss { .parts = { "wind.shp" } };
     // No record tells the kind of shape: the driver's reading of the headers does.
@@ -684,6 +719,7 @@ void TestGisDamage::verifyLoss( const Dataset &ds, const Loss &loss )
     QCOMPARE( d.damagedParts, loss.parts );
     QCOMPARE( d.crsUnreadable, loss.crs );
     QCOMPARE( d.geographicOutOfRange, loss.geo );
+    QCOMPARE( d.indexRebuilt, loss.rebuilt );
     QCOMPARE( d.isDamaged(), !( loss == Loss { .kind = loss.kind } ) );
     if ( !loss.line.isEmpty() )
         QCOMPARE( reportLine( QStringLiteral( "wind.shp" ), d ), loss.line );
@@ -865,7 +901,16 @@ void TestGisDamage::unopened_data()
     }
     QTest::newRow( "no index" ) << Corruption( []( const QString &b ) { QFile::remove( b + ".shx" ); } ) << Unopened::MissingIndex
                                 << "wind.shx";
-    QTest::newRow( "index shorter than its header" ) << cut( ".shx", 100 + 8 * 5 + 3 ) << Unopened::DamagedIndex << "wind.shx";
+    // A damaged index beside a .shp that cannot be walked either.
+    const Corruption cutWithinRecord9 = cut( ".shp", recordAt( 9 ) + 20 );
+    QTest::newRow( "index shorter than its header, shp cut within record 9" ) << Corruption( [=]( const QString &b ) {
+        cut( ".shx", 100 + 8 * 5 + 3 )( b );
+        cutWithinRecord9( b );
+    } ) << Unopened::DamagedIndex << "wind.shx";
+    QTest::newRow( "entry 3 length -1, record 9 length broken" ) << Corruption( []( const QString &b ) {
+        patch( ".shx", kEntry3 + 4, bigEndianBytes( 0xffffffffu ) )( b );
+        patch( ".shp", recordAt( 9 ) + 4, bigEndianBytes( 0x7fff0000u ) )( b );
+    } ) << Unopened::CannotOpen << "wind.shp";
     QTest::newRow( "shp header cut" ) << cut( ".shp", 50 ) << Unopened::CannotOpen << "wind.shp";
     QTest::newRow( "GeoJSON named .shp" ) << Corruption( []( const QString &b ) {
         testsupport::writeBytes( b + ".shp", R"({"type":"FeatureCollection","features":[]})" );

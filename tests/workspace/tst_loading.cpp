@@ -403,6 +403,10 @@ class TestLoading : public QObject
                "1,750 values could not be read.";
         QTest::newRow( "index" ) << counted( []( ReadDamage &d ) { d.damagedParts = { "20_wind.shx" }; } )
                                  << "20_wind.shp: 20_wind.shx is damaged.";
+        QTest::newRow( "index rebuilt from the records" ) << counted( []( ReadDamage &d ) {
+            d.indexRebuilt = true;
+            d.part = "20_wind.shx";
+        } ) << "20_wind.shp: its index file 20_wind.shx is damaged; the records were read from 20_wind.shp in order.";
         QTest::newRow( "prj" ) << counted( []( ReadDamage &d ) { d.crsUnreadable = true; } )
                                << "20_wind.shp: its coordinate system (.prj) could not be read.";
         QTest::newRow( "geographic" )
@@ -460,6 +464,9 @@ class TestLoading : public QObject
         QVERIFY( QDir( dir ).mkdir( "21_wind.shp" ) );
         for ( const char *name : { "22_wind.shp", "36_subcountrybnd3.shp", "37_subcountrybnd2.shp", "38_subcountrybnd1.shp" } )
             writeLayer( dir, name );
+        writeLayer( dir, "44_transmissionline.shp", 3 );
+        // An index entry of length -1, the .shp sound: the driver refuses the index, the records are read all the same.
+        testsupport::patchBytes( QDir( dir ).filePath( "44_transmissionline.shx" ), 100 + 4, QByteArray( 4, '\xff' ) );
         for ( const char *file : { "22_wind.shp", "36_subcountrybnd3.shx", "37_subcountrybnd2.prj" } )
             QVERIFY( QFile::setPermissions( QDir( dir ).filePath( file ), {} ) );
         testsupport::writeBytes( QDir( dir ).filePath( "38_subcountrybnd1.prj" ), "" );
@@ -475,10 +482,18 @@ class TestLoading : public QObject
         QLocale::setDefault( before );
 
         QCOMPARE( tags( *mMap ),
-                  QStringList( { "59_cities.shp", "38_subcountrybnd1.shp", "37_subcountrybnd2.shp", "20_wind.shp", "01_elevation.shp" } ) );
+                  QStringList( { "59_cities.shp", "44_transmissionline.shp", "38_subcountrybnd1.shp", "37_subcountrybnd2.shp",
+                                 "20_wind.shp", "01_elevation.shp" } ) );
         verifyIndex();
+        const auto lines = mMap->layer( 1 )->geoDataset();
+        QCOMPARE( lines->recordCount(), qint64( 3 ) );
+        for ( qint64 r = 0; r < 3; ++r )
+        {
+            QVERIFY( !lines->shape( r ).isNull() );
+            QCOMPARE( lines->value( r, lines->fieldIndex( "NAME" ) ).toString(), QStringLiteral( "Area %1" ).arg( r ) );
+        }
         // The wind records whose shapes are gone keep their attributes.
-        const auto wind = mMap->layer( 3 )->geoDataset();
+        const auto wind = mMap->layer( 4 )->geoDataset();
         QCOMPARE( wind->recordCount(), qint64( 1754 ) );
         QVERIFY( !wind->shape( 208 ).isNull() );
         QVERIFY( wind->shape( 209 ).isNull() );
@@ -498,7 +513,9 @@ class TestLoading : public QObject
                                         "37_subcountrybnd2.shp: its coordinate system (.prj) could not be read.\n"
                                         "38_subcountrybnd1.shp: its coordinate system (.prj) could not be read.\n"
                                         "40_rivers.shp: it is not a shapefile that can be read; the layer was not loaded.\n"
-                                        "43_roads.shp: it is not a regular file; the layer was not loaded." ) );
+                                        "43_roads.shp: it is not a regular file; the layer was not loaded.\n"
+                                        "44_transmissionline.shp: its index file 44_transmissionline.shx is damaged; the "
+                                        "records were read from 44_transmissionline.shp in order." ) );
         QCOMPARE( mDialogs->shown[0].title, kAppTitle );
         QCOMPARE( mDialogs->shown[0].icon, Dialogs::Icon::Exclamation );
     }
