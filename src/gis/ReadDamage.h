@@ -47,7 +47,7 @@ struct ReadDamage
                                  //!< not valid in the table's encoding, kept as read), fields of fieldsUnread aside
     bool tableUnread = false;    //!< the .dbf is missing or cannot be read: the records have no attributes
 
-    //! A field whose description in the .dbf cannot be read (no known type, no width): its values are null.
+    //! A field whose description in the .dbf cannot be read (no known type, no width, a damaged name): its values are null.
     struct FieldUnread
     {
         int index = 0; //!< the field's place in the table, from 0
@@ -55,6 +55,7 @@ struct ReadDamage
         qint64 valuesLost = 0; //!< of the records kept, those whose value of the field was lost
     };
     std::vector<FieldUnread> fieldsUnread = {};
+    QString encodingNotApplied = {}; //!< the .cpg names this encoding of two or four bytes a character; the text was read without it
     QStringList damagedParts = {}; //!< file names of parts whose structure contradicts the rest of the file set
     bool crsUnreadable = false;  //!< a .prj is there but cannot be read, is empty or names no coordinate system that could be read
     bool geographicOutOfRange = false; //!< degrees by the .prj, yet the shapes reach beyond 180 / 90
@@ -63,7 +64,7 @@ struct ReadDamage
     {
         return unopened != Unopened::No || recordsLost > 0 || recordsDeleted > 0 || shapesUnread > 0 || shapesTooSmall > 0
                || shapesOutsideBox > 0 || shapesUndrawable > 0 || attributesUnread > 0 || tableUnread || !fieldsUnread.empty()
-               || !damagedParts.isEmpty() || crsUnreadable || geographicOutOfRange;
+               || !encodingNotApplied.isEmpty() || !damagedParts.isEmpty() || crsUnreadable || geographicOutOfRange;
     }
 };
 
