@@ -82,13 +82,24 @@ void registerDrivers()
 
 //! Opens \a path with the shapefile driver only: a file of another format named .shp
 //! (a virtual data source, say, that leads elsewhere) is not opened at all.
-GdalDatasetPtr openVector( const QString &path )
+//! \a options are the driver's open options ("ENCODING=...").
+GdalDatasetPtr openVector( const QString &path, const QByteArrayList &options = {} )
 {
     registerDrivers();
     const QByteArray p = QFile::encodeName( path );
     static const char *const shapefileOnly[] = { "ESRI Shapefile", nullptr };
+    std::vector<const char *> optionList;
+    for ( const QByteArray &option : options )
+        optionList.push_back( option.constData() );
+    optionList.push_back( nullptr );
     return GdalDatasetPtr( static_cast<GDALDataset *>(
-        GDALOpenEx( p.constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, shapefileOnly, nullptr, nullptr ) ) );
+        GDALOpenEx( p.constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, shapefileOnly, optionList.data(), nullptr ) ) );
+}
+
+//! The part of a name read from UTF-8 before its first byte that is not valid UTF-8.
+QString readablePart( const QString &name )
+{
+    return name.left( name.indexOf( QChar::ReplacementCharacter ) );
 }
 
 int fieldTypeCode( OGRFieldType type )
@@ -475,10 +486,14 @@ std::shared_ptr<Dataset> Dataset::read( const QString &path, ReadDamage damage, 
         view.emplace( path, index );
     else if ( indexHeld > entriesOfUse )
         view.emplace( path, entriesOfUse );
+    const shapefile::DeclaredEncoding encoding = shapefile::declaredEncoding( path );
+    if ( encoding.wide )
+        damage.encodingNotApplied = encoding.cpg;
     GdalDatasetPtr ds;
     {
         QuietGdal quiet;
-        ds = openVector( view ? view->path() : path );
+        ds = openVector( view ? view->path() : path,
+                         encoding.overridden ? QByteArrayList { "ENCODING=" + encoding.encoding } : QByteArrayList {} );
     }
     OGRLayer *layer = ds && ds->GetLayerCount() > 0 ? ds->GetLayer( 0 ) : nullptr;
     if ( !layer )
@@ -509,8 +524,14 @@ std::shared_ptr<Dataset> Dataset::read( const QString &path, ReadDamage damage, 
     // damage into null shapes, other records' shapes or fewer records
     // without a word. The driver reads the attributes meanwhile, in this
     // thread: its handle is the only one that holds the index.
+    // A name the driver gives as bytes that are not UTF-8 was not written in
+    // the table's encoding: the field's description is damaged.
     for ( size_t i = 0; i < table.fields.size() && i < types.size(); ++i )
+    {
         table.fields[i].integer = types[i] == OFTInteger || types[i] == OFTInteger64;
+        table.fields[i].nameDamaged = table.fields[i].nameDamaged
+                                      || !QByteArrayView( defn->GetFieldDefn( static_cast<int>( i ) )->GetNameRef() ).isValidUtf8();
+    }
     const bool hasTable = table.present() && !types.empty();
     // The entries the driver holds, and those the index holds (the same unless it was cut short).
     const qint64 driverEntries = layer->GetFeatureCount( FALSE );
@@ -566,8 +587,9 @@ std::shared_ptr<Dataset> Dataset::read( const QString &path, ReadDamage damage, 
         // valid UTF-8 then was not written in the declared encoding, or the
         // encoding is unknown: it is kept as read, but counted.
         const auto given = []( const char *item ) { return item && *item; };
-        const bool textDeclared = given( layer->GetMetadataItem( "CPG_VALUE", "SHAPEFILE" ) )
-                                  || given( layer->GetMetadataItem( "ENCODING_FROM_LDID", "SHAPEFILE" ) );
+        const bool textDeclared = encoding.overridden ? !encoding.encoding.isEmpty()
+                                                      : given( layer->GetMetadataItem( "CPG_VALUE", "SHAPEFILE" ) )
+                                                            || given( layer->GetMetadataItem( "ENCODING_FROM_LDID", "SHAPEFILE" ) );
         fids.reserve( expected );
         valuesFailed.reserve( expected );
         p.values.reserve( expected * fieldCount );
@@ -694,7 +716,8 @@ std::shared_ptr<Dataset> Dataset::read( const QString &path, ReadDamage damage, 
     for ( size_t i = 0; i < fieldCount; ++i )
     {
         if ( fieldUnread[i] )
-            damage.fieldsUnread.push_back( { static_cast<int>( i ), self.mFieldNames.at( static_cast<qsizetype>( i ) ), fieldLosses[i] } );
+            damage.fieldsUnread.push_back( { static_cast<int>( i ), readablePart( self.mFieldNames.at( static_cast<qsizetype>( i ) ) ),
+                                             fieldLosses[i] } );
     }
     const auto recordOf = [&fids]( qint64 fid ) -> qint64 {
         const auto it = std::lower_bound( fids.begin(), fids.end(), fid );

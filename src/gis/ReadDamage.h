@@ -66,6 +66,7 @@ struct ReadDamage
         qint64 valuesLost = 0; //!< of the records kept, those whose value of the field was lost
     };
     std::vector<FieldUnread> fieldsUnread = {};
+    QString encodingNotApplied = {}; //!< the .cpg names this encoding of two or four bytes a character; the text was read without it
     QStringList damagedParts = {}; //!< file names of parts whose structure contradicts the rest of the file set
     bool crsUnreadable = false;  //!< a .prj is there but cannot be read, is empty or names no coordinate system that could be read
     bool geographicOutOfRange = false; //!< degrees by the .prj, yet the shapes reach beyond 180 / 90
@@ -97,8 +98,8 @@ inline bool ReadDamage::isDamaged() const
 {
     const bool counted = std::any_of( kDamageCounters.begin(), kDamageCounters.end(),
                                       [this]( const DamageCounter &c ) { return this->*c.count > 0; } );
-    return counted || unopened != Unopened::No || indexRebuilt || tableUnread || !fieldsUnread.empty() || !damagedParts.isEmpty()
-           || crsUnreadable || geographicOutOfRange;
+    return counted || unopened != Unopened::No || indexRebuilt || tableUnread || !fieldsUnread.empty()
+           || !encodingNotApplied.isEmpty() || !damagedParts.isEmpty() || crsUnreadable || geographicOutOfRange;
 }
 
 //! Largest coordinate value a shape may have and still be drawn and measured.

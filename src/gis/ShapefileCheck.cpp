@@ -184,7 +184,7 @@ Cell cellOf( const TableLayout::Field &field, const char *value )
 
 bool TableLayout::Field::readable() const
 {
-    return width > 0 && type != '\0' && std::strchr( "CNFDL", type ) != nullptr;
+    return !nameDamaged && width > 0 && type != '\0' && std::strchr( "CNFDL", type ) != nullptr;
 }
 
 quint32 bigEndian32( const unsigned char *p )
@@ -258,6 +258,36 @@ bool mayOpen( const QString &shpPath, ReadDamage &damage )
     return true;
 }
 
+DeclaredEncoding declaredEncoding( const QString &shpPath )
+{
+    DeclaredEncoding declared;
+    QFile file( partPath( shpPath, "cpg" ) );
+    if ( !file.open( QIODevice::ReadOnly ) )
+        return declared;
+    const QByteArray head = file.read( 256 );
+    const qsizetype lineEnd = head.indexOf( '\n' ) >= 0 ? head.indexOf( '\n' ) : head.size();
+    declared.cpg = QString::fromLatin1( head.left( lineEnd ) ).trimmed();
+    // Letter case, blanks, hyphens and underscores aside: "ANSI 1252", "8859_1", "iso-8859-1".
+    QByteArray key = declared.cpg.toLatin1().toUpper();
+    key.removeIf( []( char c ) { return c == ' ' || c == '-' || c == '_'; } );
+    static const QByteArrayList latin1 { "88591", "ISO88591", "LATIN1", "ISOLATIN1" };
+    static const QByteArrayList windows1252 { "1252", "ANSI1252", "CP1252", "WINDOWS1252", "WIN1252" };
+    static const QByteArrayList wide { "UTF16", "UTF32", "UCS2", "UCS4", "UNICODE" };
+    declared.overridden = true;
+    if ( latin1.contains( key ) )
+        declared.encoding = "ISO-8859-1";
+    else if ( windows1252.contains( key ) )
+        declared.encoding = "CP1252";
+    else if ( key == "UTF8" )
+        declared.encoding = "UTF-8";
+    else
+    {
+        declared.wide = std::any_of( wide.begin(), wide.end(), [&key]( const QByteArray &w ) { return key.startsWith( w ); } );
+        declared.overridden = declared.wide;
+    }
+    return declared;
+}
+
 TableLayout readTableLayout( const QString &shpPath )
 {
     TableLayout layout;
@@ -293,9 +323,13 @@ TableLayout readTableLayout( const QString &shpPath )
         // A name is there and holds no control characters up to its end.
         const unsigned char *name = d + at;
         namesSound = namesSound && name[0] != 0;
-        for ( int i = 0; i < 11 && name[i] != 0; ++i )
-            namesSound = namesSound && name[i] >= 0x20;
+        int nameEnd = 0;
+        for ( ; nameEnd < 11 && name[nameEnd] != 0; ++nameEnd )
+            namesSound = namesSound && name[nameEnd] >= 0x20;
         TableLayout::Field field;
+        // Writers pad a name with NULs or blanks; other bytes after its
+        // terminator are what is left of another name, or damage.
+        field.nameDamaged = std::any_of( name + nameEnd, name + 11, []( unsigned char c ) { return c != 0 && c != ' '; } );
         field.type = static_cast<char>( d[at + 11] );
         field.width = d[at + 16];
         field.offset = offset;

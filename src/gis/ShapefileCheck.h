@@ -48,6 +48,7 @@ struct TableLayout
         int offset = 0; //!< from the start of the row, the deletion flag being byte 0
         int width = 0;
         bool integer = false; //!< read as a whole number (the reader's choice for a number field)
+        bool nameDamaged = false; //!< the name holds bytes after its terminator, or bytes its encoding has not
 
         //! Whether the description names a type of value that can be read, with room for it.
         bool readable() const;
@@ -66,6 +67,24 @@ struct TableLayout
     //! Rows that can be read: claimed and there.
     qint64 rowsAvailable() const { return std::min( rowsClaimed, rowsInFile ); }
 };
+
+/**
+ * The encoding the .cpg of a file set declares, as the driver is to be
+ * told it. The driver applies the names it knows and passes the text of
+ * any other unchanged; the names writers use for Latin-1 and Windows-1252
+ * are handed to it in a form it knows. An encoding of two or four bytes a
+ * character is not applied to a table of single bytes.
+ */
+struct DeclaredEncoding
+{
+    QString cpg;              //!< the .cpg's first line, trimmed; empty without one
+    bool wide = false;        //!< cpg names an encoding of two or four bytes a character
+    bool overridden = false;  //!< the driver is to read the table in \a encoding, not by its own reading of the .cpg
+    QByteArray encoding = {}; //!< when overridden: the driver's name of the encoding, empty for none
+};
+
+//! The encoding the .cpg of \a shpPath declares.
+DeclaredEncoding declaredEncoding( const QString &shpPath );
 
 //! Reads the header of the .dbf of \a shpPath (none: an empty layout).
 TableLayout readTableLayout( const QString &shpPath );

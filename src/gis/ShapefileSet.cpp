@@ -21,6 +21,30 @@ RecordWrittenHook &hookSlot()
     return hook;
 }
 
+/**
+ * Whether the file of extension \a ext, among the \a existing ones of the
+ * chosen name, belongs to another file set than the chosen one: the chosen
+ * .shp (of extension \a chosenSuffix) is there, and \a ext is of the other
+ * letter case, in which a .shp, .shx and .dbf make a complete set of their
+ * own (OLD.SHP beside OLD.shp). Without the chosen .shp, the set of the
+ * other letter case is the one chosen, and asked about.
+ */
+bool ofAnotherSet( const QStringList &existing, const QString &ext, const QString &chosenSuffix, bool upperCase )
+{
+    if ( !existing.contains( QLatin1Char( '.' ) + chosenSuffix ) )
+        return false;
+    const QString other = upperCase ? ext.toLower() : ext.toUpper();
+    if ( ext != other )
+        return false;
+    for ( const char *part : { ".shp", ".shx", ".dbf" } )
+    {
+        const QString name = QString::fromLatin1( part );
+        if ( !existing.contains( upperCase ? name : name.toUpper() ) )
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 const QStringList &partExtensions()
@@ -101,8 +125,11 @@ void replaceSet( const QString &newBase, const QString &targetShp )
 
     // Every file of the old set goes, in whatever letter case: a part left
     // behind would be read as a part of the new set.
-    for ( const QString &ext : existingExtensions( targetBase ) )
+    const QStringList existing = existingExtensions( targetBase );
+    for ( const QString &ext : existing )
     {
+        if ( ofAnotherSet( existing, ext, target.suffix(), upperCase ) )
+            continue;
         if ( !QFile::rename( targetBase + ext, backupBase + ext ) )
             rollBack( "cannot move aside " + ( targetBase + ext ).toStdString() );
         setAside.push_back( ext );

@@ -42,7 +42,9 @@ void removeSet( const QString &base );
  * index files and parts in other letter case included, is moved aside,
  * the new parts moved into place, then the old files removed. The new
  * parts take upper-case extensions when \a targetShp ends in ".SHP",
- * lower-case ones otherwise, so that \a targetShp opens them. When a move
+ * lower-case ones otherwise, so that \a targetShp opens them. Where
+ * \a targetShp is there beside a complete set (.shp, .shx, .dbf) of the
+ * other letter case, that set is another one and stays. When a move
  * fails, everything is moved back, \a newBase is removed and GisError is
  * thrown: the old set stays whole.
  */

@@ -66,6 +66,9 @@ void DamageReport::add( const QString &fileName, const gis::ReadDamage &damage )
             lost << QStringLiteral( "the description of its field %1 is damaged: %2 of %3 values could not be read" )
                         .arg( name, count( field.valuesLost ), count( recordsKept ) );
         }
+        if ( !damage.encodingNotApplied.isEmpty() )
+            lost << QStringLiteral( "its .cpg names %1, an encoding a dBASE table cannot hold; the text was read without it" )
+                        .arg( damage.encodingNotApplied );
         if ( damage.tableUnread )
             lost << QStringLiteral( "its attribute table (.dbf) is missing or cannot be read" );
         for ( const QString &part : damage.damagedParts )

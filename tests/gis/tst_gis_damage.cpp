@@ -85,8 +85,9 @@ struct Loss
     QStringList parts = {};
     bool crs = false;
     bool geo = false;
-    bool rebuilt = false; //!< the records were read in the order of the .shp, not through its index
-    QString line = {};    //!< the line of the damage message, when given
+    bool rebuilt = false;  //!< the records were read in the order of the .shp, not through its index
+    QString encoding = {}; //!< the encoding named by the .cpg that was not applied
+    QString line = {};     //!< the line of the damage message, when given
 
     bool operator==( const Loss & ) const = default;
 };
@@ -347,6 +348,10 @@ class TestGisDamage : public QObject
     void shapesReadAsTheDriverReads_data();
     void shapesReadAsTheDriverReads();
     void multipatchesAreNotRead();
+    void codePageNamesAreRecognised_data();
+    void codePageNamesAreRecognised();
+    void accentedCitiesOfOtherWriters_data();
+    void accentedCitiesOfOtherWriters();
 
   private:
     QTemporaryDir mDir;
@@ -674,6 +679,43 @@ void TestGisDamage::damageIsCounted_data()
         write( ".cpg", "ISO-8859-1" )( b );
         patchRow( 4, 1 + 12 + 1, "\xff" )( b );
     } ) << Loss {};
+    // A field name is read in the table's encoding, or as UTF-8 without one.
+    const QString windpwrLost = QStringLiteral( "wind.shp: the description of its field WINDPWR is damaged: 12 of 12 values could not be read." );
+    QTest::newRow( "WINDPWRD with a byte invalid in the UTF-8 of its .cpg" ) << Corruption( [=]( const QString &b ) {
+        write( ".cpg", "UTF-8" )( b );
+        patch( ".dbf", 32 + 7, "\xff" )( b );
+    } ) << Loss { .fields = { { "WINDPWR", 12 } }, .line = windpwrLost };
+    // Without an encoding declared, by a .cpg or the code page byte, the name is read as UTF-8.
+    QTest::newRow( "WINDPWRD with a byte invalid in UTF-8, no encoding declared" ) << Corruption( [=]( const QString &b ) {
+        patch( ".dbf", 29, QByteArray( 1, '\0' ) )( b );
+        patch( ".dbf", 32 + 7, "\xff" )( b );
+    } ) << Loss { .fields = { { "WINDPWR", 12 } }, .line = windpwrLost };
+    QTest::newRow( "WINDPWRD with a Latin-1 byte by its code page byte" ) << patch( ".dbf", 32 + 7, "\xff" ) << Loss {};
+    QTest::newRow( "NAME of one byte invalid in UTF-8" )
+        << Corruption( [=]( const QString &b ) {
+               write( ".cpg", "UTF-8" )( b );
+               patch( ".dbf", 64, QByteArray( "\xfe" ) + QByteArray( 10, '\0' ) )( b );
+           } )
+        << Loss { .fields = { { "", 12 } },
+                  .line = "wind.shp: the description of its field number 2 is damaged: 12 of 12 values could not be read." };
+    QTest::newRow( "garbage after WINDPWRD's terminator" )
+        << patch( ".dbf", 32 + 9, "Q" )
+        << Loss { .fields = { { "WINDPWRD", 12 } },
+                  .line = "wind.shp: the description of its field WINDPWRD is damaged: 12 of 12 values could not be read." };
+    QTest::newRow( "NAME padded with blanks after its terminator" ) << patch( ".dbf", 64 + 5, "     " ) << Loss {};
+    QTest::newRow( "NAME padded with blanks, no terminator" ) << patch( ".dbf", 64 + 4, "       " ) << Loss {};
+    QTest::newRow( "NAME's bytes valid in the Latin-1 of its .cpg" ) << Corruption( [=]( const QString &b ) {
+        write( ".cpg", "8859_1" )( b );
+        patch( ".dbf", 64 + 3, "\xc9" )( b );
+    } ) << Loss {};
+    // A .cpg of an encoding of two or four bytes a character: the table is read as single bytes.
+    QTest::newRow( "cpg of UTF-16" )
+        << write( ".cpg", "UTF-16" )
+        << Loss { .encoding = "UTF-16",
+                  .line = "wind.shp: its .cpg names UTF-16, an encoding a dBASE table cannot hold; the text was read without it." };
+    QTest::newRow( "cpg of UTF-16LE" ) << write( ".cpg", "UTF-16LE\r\n" ) << Loss { .encoding = "UTF-16LE" };
+    QTest::newRow( "cpg of UCS-2" ) << write( ".cpg", "ucs-2" ) << Loss { .encoding = "ucs-2" };
+    QTest::newRow( "cpg of UTF-32" ) << write( ".cpg", " UTF-32 " ) << Loss { .encoding = "UTF-32" };
     QTest::newRow( "impossible date" ) << patchRow( 4, 1 + 22, "20240230" )
                                        << Loss { .attributes = 1, .line = "wind.shp: the attributes of 1 of 12 records could not be read." };
     QTest::newRow( "date of zeros" ) << patchRow( 4, 1 + 22, "00000000" ) << Loss {};
@@ -720,6 +762,7 @@ void TestGisDamage::verifyLoss( const Dataset &ds, const Loss &loss )
     QCOMPARE( d.crsUnreadable, loss.crs );
     QCOMPARE( d.geographicOutOfRange, loss.geo );
     QCOMPARE( d.indexRebuilt, loss.rebuilt );
+    QCOMPARE( d.encodingNotApplied, loss.encoding );
     QCOMPARE( d.isDamaged(), !( loss == Loss { .kind = loss.kind } ) );
     if ( !loss.line.isEmpty() )
         QCOMPARE( reportLine( QStringLiteral( "wind.shp" ), d ), loss.line );
@@ -1033,6 +1076,98 @@ void TestGisDamage::multipatchesAreNotRead()
     QCOMPARE( ds->recordCount(), qint64( 2 ) );
     QVERIFY( ds->shape( 0 ).isNull() && ds->shape( 1 ).isNull() );
     QCOMPARE( ds->damage().shapesUnread, qint64( 2 ) );
+}
+
+void TestGisDamage::codePageNamesAreRecognised_data()
+{
+    QTest::addColumn<QByteArray>( "cpg" );
+    QTest::addColumn<QByteArray>( "bytes" ); //!< of the NAME of record 4
+
+    const QByteArray latin1 = "Z\xfcrich";
+    QTest::newRow( "ANSI 1252" ) << QByteArray( "ANSI 1252" ) << latin1;
+    QTest::newRow( "8859_1" ) << QByteArray( "8859_1" ) << latin1;
+    QTest::newRow( "8859-1" ) << QByteArray( "8859-1" ) << latin1;
+    QTest::newRow( "88591" ) << QByteArray( "88591" ) << latin1;
+    QTest::newRow( "ISO 8859-1" ) << QByteArray( "ISO 8859-1" ) << latin1;
+    QTest::newRow( "ISO88591" ) << QByteArray( "ISO88591" ) << latin1;
+    QTest::newRow( "latin1 with a line break" ) << QByteArray( "latin1\r\n" ) << latin1;
+    QTest::newRow( "CP1252" ) << QByteArray( "CP1252" ) << latin1;
+    QTest::newRow( "1252" ) << QByteArray( "1252" ) << latin1;
+    QTest::newRow( "Windows-1252" ) << QByteArray( "Windows-1252" ) << latin1;
+    QTest::newRow( "UTF-8" ) << QByteArray( "UTF-8" ) << QByteArray( "Z\xc3\xbcrich" );
+    QTest::newRow( "utf8" ) << QByteArray( "utf8" ) << QByteArray( "Z\xc3\xbcrich" );
+}
+
+void TestGisDamage::codePageNamesAreRecognised()
+{
+    QFETCH( QByteArray, cpg );
+    QFETCH( QByteArray, bytes );
+    const QString base = copyOfClean();
+    testsupport::writeBytes( base + ".cpg", cpg );
+    testsupport::patchBytes( base + ".dbf", rowAt( base, 4 ) + 1 + 12, bytes.leftJustified( 10, ' ' ) );
+    const auto ds = Dataset::open( base + ".shp" );
+    QCOMPARE( reportLine( QStringLiteral( "wind.shp" ), ds->damage() ), QString() );
+    QCOMPARE( ds->value( 4, ds->fieldIndex( QStringLiteral( "NAME" ) ) ).toString(), QStringLiteral( "Z\u00fcrich" ) );
+}
+
+void TestGisDamage::accentedCitiesOfOtherWriters_data()
+{
+    QTest::addColumn<QByteArray>( "encoding" ); //!< the writer's ENCODING layer option
+
+    QTest::newRow( "cities written by GDAL as UTF-8" ) << QByteArray( "UTF-8" );
+    QTest::newRow( "cities written by GDAL as LATIN1" ) << QByteArray( "LATIN1" );
+}
+
+void TestGisDamage::accentedCitiesOfOtherWriters()
+{
+    QFETCH( QByteArray, encoding );
+    const QStringList cities { QStringLiteral( "Z\u00fcrich" ), QStringLiteral( "Gen\u00e8ve" ), QStringLiteral( "S\u00e3o Paulo" ),
+                               QStringLiteral( "Krak\u00f3w" ), QStringLiteral( "Reykjav\u00edk" ), QStringLiteral( "Oslo" ) };
+    const QString dir = mDir.filePath( QStringLiteral( "writer-%1" ).arg( ++mCopies ) );
+    QVERIFY( QDir().mkpath( dir ) );
+    const QByteArray path = QFile::encodeName( dir + "/cities.shp" );
+    {
+        GDALDriver *driver = GetGDALDriverManager()->GetDriverByName( "ESRI Shapefile" );
+        GDALDataset *out = driver->Create( path.constData(), 0, 0, 0, GDT_Unknown, nullptr );
+        QVERIFY( out );
+        const QByteArray option = "ENCODING=" + encoding;
+        const char *options[] = { option.constData(), nullptr };
+        OGRLayer *layer = out->CreateLayer( "cities", nullptr, wkbPoint, const_cast<char **>( options ) );
+        OGRFieldDefn name( "CITY_NAME", OFTString );
+        name.SetWidth( 24 );
+        QVERIFY( layer && layer->CreateField( &name ) == OGRERR_NONE );
+        for ( int i = 0; i < cities.size(); ++i )
+        {
+            OGRFeature feature( layer->GetLayerDefn() );
+            feature.SetField( 0, cities.at( i ).toUtf8().constData() );
+            OGRPoint point( 10 + i, 45 + i );
+            feature.SetGeometry( &point );
+            QVERIFY( layer->CreateFeature( &feature ) == OGRERR_NONE );
+        }
+        GDALClose( out );
+    }
+    QVERIFY( QFile::exists( dir + "/cities.cpg" ) );
+
+    const auto ds = Dataset::open( QFile::decodeName( path ) );
+    QCOMPARE( reportLine( QStringLiteral( "cities.shp" ), ds->damage() ), QString() );
+    const QString difference = testsupport::differenceFromDriver( QFile::decodeName( path ), *ds );
+    QVERIFY2( difference.isEmpty(), qPrintable( difference ) );
+    // The names are those the driver reads, and those written.
+    GDALDataset *in = static_cast<GDALDataset *>( GDALOpenEx( path.constData(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr ) );
+    QVERIFY( in );
+    QStringList driverNames;
+    OGRLayer *layer = in->GetLayer( 0 );
+    for ( OGRFeature *f = layer->GetNextFeature(); f; f = layer->GetNextFeature() )
+    {
+        driverNames << QString::fromUtf8( f->GetFieldAsString( 0 ) );
+        OGRFeature::DestroyFeature( f );
+    }
+    GDALClose( in );
+    QStringList names;
+    for ( qint64 r = 0; r < ds->recordCount(); ++r )
+        names << ds->value( r, ds->fieldIndex( QStringLiteral( "CITY_NAME" ) ) ).toString();
+    QCOMPARE( names, driverNames );
+    QCOMPARE( names, cities );
 }
 
 QTEST_GUILESS_MAIN( TestGisDamage )

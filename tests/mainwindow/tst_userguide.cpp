@@ -247,6 +247,7 @@ QList<std::pair<QString, gis::ReadDamage>> damageOfEveryKind()
     add( "part damaged", []( gis::ReadDamage &d ) { d.damagedParts << QStringLiteral( "20_wind.dbf" ); } );
     add( "coordinate system unread", []( gis::ReadDamage &d ) { d.crsUnreadable = true; } );
     add( "degrees out of range", []( gis::ReadDamage &d ) { d.geographicOutOfRange = true; } );
+    add( "encoding not applied", []( gis::ReadDamage &d ) { d.encodingNotApplied = QStringLiteral( "UTF-16" ); } );
     add( "index rebuilt from the records", []( gis::ReadDamage &d ) {
         d.indexRebuilt = true;
         d.part = QStringLiteral( "20_wind.shx" );

@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <map>
 
 namespace q = md_query_functions2;
 using testsupport::RecordingDialogs;
@@ -96,6 +97,8 @@ class TestSaveResults : public QObject
     void overwriteLeavesOnlyTheNewSet_data();
     void overwriteLeavesOnlyTheNewSet();
     void otherExtensionNeverReplacesUnasked();
+    void setOfOtherLetterCaseStays_data();
+    void setOfOtherLetterCaseStays();
 
   private:
     //! A run of \a n results over a wind layer in UTM: squares of growing size, values 100.5, 101.5, ...
@@ -356,6 +359,9 @@ void TestSaveResults::overwriteLeavesOnlyTheNewSet_data()
                                                       << QList<bool> {} << QStringList {} << upperCase;
     QTest::newRow( "upper-case set chosen in lower case, replaced" ) << upperCase << "OLD.shp" << QList<bool> { true }
                                                                     << QStringList { question } << shapefileParts( "OLD" );
+    // The only .shp is the chosen one: its index and table in upper case are its own.
+    QTest::newRow( "chosen set with upper-case parts" ) << QStringList { "OLD.shp", "OLD.SHX", "OLD.DBF" } << "OLD.shp"
+                                                        << QList<bool> {} << QStringList {} << shapefileParts( "OLD" );
     QTest::newRow( "upper-case set chosen in lower case, kept" ) << upperCase << "OLD.shp" << QList<bool> { false }
                                                                 << QStringList { question } << upperCase;
 }
@@ -428,6 +434,64 @@ void TestSaveResults::otherExtensionNeverReplacesUnasked()
     q::SaveTrackingLayer();
     QCOMPARE( mDialogs->texts(), QStringList { "results.txt.shp already exists.\nDo you want to replace it?" } );
     QCOMPARE( readBack( path( "results.txt.shp" ) ).count, qint64( 5 ) );
+}
+
+void TestSaveResults::setOfOtherLetterCaseStays_data()
+{
+    QTest::addColumn<QString>( "chosen" );
+    QTest::addColumn<QString>( "other" );
+
+    QTest::newRow( "lower-case set chosen beside an upper-case one" ) << "OLD.shp" << "OLD.SHP";
+    QTest::newRow( "upper-case set chosen beside a lower-case one" ) << "OLD.SHP" << "OLD.shp";
+}
+
+void TestSaveResults::setOfOtherLetterCaseStays()
+{
+    QFETCH( QString, chosen );
+    QFETCH( QString, other );
+
+    // Two complete sets of one name in two letter cases, each with its own .prj and .cpg.
+    const auto writeSet = [this]( const QString &shp, int value ) {
+        testsupport::writeShapefile( mDir.path(), "set.shp", { QueryFixture::square( 0, 0, 5 ) },
+                                     { { "OLD", testsupport::FieldSpec::Integer } }, { { value } }, testsupport::kWgs84 );
+        testsupport::writeBytes( path( "set.cpg" ), "UTF-8" );
+        const bool upper = shp.endsWith( "SHP" );
+        for ( const QString ext : { "shp", "shx", "dbf", "prj", "cpg" } )
+            QVERIFY( QFile::rename( path( "set." + ext ), path( QFileInfo( shp ).completeBaseName() + '.' + ( upper ? ext.toUpper() : ext ) ) ) );
+    };
+    writeSet( other, 7 );
+    writeSet( chosen, 8 );
+    QStringList otherFiles;
+    std::map<QString, QByteArray> otherBytes;
+    const bool otherUpper = other.endsWith( "SHP" );
+    for ( const QString &f : filesIn( mDir.path() ) )
+    {
+        const QString suffix = QFileInfo( f ).suffix();
+        if ( suffix == ( otherUpper ? suffix.toUpper() : suffix.toLower() ) )
+        {
+            otherFiles << f;
+            otherBytes[f] = testsupport::readBytes( path( f ) );
+        }
+    }
+    QCOMPARE( otherFiles.size(), 5 );
+
+    makeResults( 5 );
+    mDialogs->fileAnswers = { path( chosen ) };
+    q::SaveTrackingLayer();
+
+    // The chosen set exists as chosen, so the dialog asked about it; nothing else is asked.
+    QCOMPARE( mDialogs->texts(), QStringList {} );
+    for ( const QString &f : otherFiles )
+        QCOMPARE( testsupport::readBytes( path( f ) ), otherBytes[f] );
+    // Readers try the lower-case parts first: the new set is read from a copy of its own.
+    QVERIFY( QDir( mDir.path() ).mkpath( "check" ) );
+    const QString chosenBase = QFileInfo( chosen ).completeBaseName();
+    for ( const QString ext : { "shp", "shx", "dbf", "prj" } )
+        QVERIFY( ( QFile::remove( path( "check/new." + ext ) ), QFile::copy( path( chosenBase + '.' + ( chosen.endsWith( "SHP" ) ? ext.toUpper() : ext ) ), path( "check/new." + ext ) ) ) );
+    const SavedFile saved = readBack( path( "check/new.shp" ) );
+    QCOMPARE( saved.count, qint64( 5 ) );
+    QCOMPARE( saved.fieldName, "WINDPWRD" );
+    QCOMPARE( filesIn( mDir.path() ).size(), otherFiles.size() + 4 );
 }
 
 QTEST_MAIN( TestSaveResults )
